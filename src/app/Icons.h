@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+#include <QStringList>
+
+// Symbol names (and their ".fill" variants) to icons of the same meaning from the Material Design
+// Icons font installed by the system's package manager.
+namespace Icons {
+bool contains(const QString& symbolName);
+QStringList symbolNames(); // every name of the table, ".fill" variants included
+// A symbol drawn in `color`, `size` pixels square (a name not in the table draws a question mark).
+QPixmap pixmap(const QString& symbolName, const QColor& color, int size);
+QIcon icon(const QString& symbolName, const QColor& color, int size = 16);
+} // namespace Icons

@@ -1,0 +1,6 @@
+#pragma once
+
+class QNetworkAccessManager;
+
+// The application's shared HTTP session (release lookups, package downloads). Main thread only.
+QNetworkAccessManager& sharedNetworkAccessManager();

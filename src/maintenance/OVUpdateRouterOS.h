@@ -1,0 +1,35 @@
+#pragma once
+
+#include "OVUpdateRouter.h"
+
+#include <QNetworkReply>
+
+#include <memory>
+#include <optional>
+
+// Why an OVUpdateRouterOS could not be made. The view drops it silently and clears its flag.
+enum class OVUpdateRouterOSError { unknownRouterosVersion, unknownDeviceArch, noCacheDirectory };
+
+// Installs one RouterOS version: download into the package cache unless cached, upload by SFTP
+// to "/" + file name, downgrade when asked, restart, wait for the router.
+class OVUpdateRouterOS : public OVUpdateRouter
+{
+public:
+    // Throws OVUpdateRouterOSError. Must run on the main thread.
+    OVUpdateRouterOS(Device* device, const QString& routerOSVersion, bool restApiValidSSL, QString restApiTimeout,
+        bool downgrade, QString downloadServer = QStringLiteral("https://download.mikrotik.com"));
+    ~OVUpdateRouterOS() override;
+
+    QCoro::Task<ValidateReturn> update();
+    QCoro::Task<ValidateReturn> download();
+    QCoro::Task<ValidateReturn> upload();
+    QCoro::Task<ValidateReturn> apply();
+
+    std::unique_ptr<QNetworkReply> request;
+    QString routerOSVersion;
+    std::optional<QString> localFirmwarePath;
+    QString firmwareFile;
+    std::optional<QString> cacheRoot;
+    bool downgrade = false;
+    QString downloadServer;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QPointer>
+
+class Device;
+class PersistenceController;
+
+// Every stored device, sorted by address as plain text (code-unit order, case-sensitive; an
+// absent address first). Follows inserts, deletes and address changes of the store.
+class DeviceListModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    enum Roles { DeviceRole = Qt::UserRole + 1 };
+
+    explicit DeviceListModel(PersistenceController& store, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    Device* deviceAt(int row) const;
+    int rowOf(const Device* device) const;
+
+private:
+    PersistenceController& m_store;
+    QList<QPointer<Device>> m_rows;
+};

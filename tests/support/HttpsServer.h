@@ -1,0 +1,70 @@
+#pragma once
+
+#include "TestCertificates.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QPointer>
+#include <QSslServer>
+
+#include <functional>
+#include <map>
+
+// One request as the server received it.
+struct HttpRequestRecord
+{
+    QByteArray method;
+    QByteArray path; // with the query, as sent
+    QList<QPair<QByteArray, QByteArray>> headers; // in arrival order, names as sent
+    QByteArray body;
+
+    QByteArray header(const QByteArray& name) const; // case-insensitive, first match
+};
+
+// What the server sends back for one request.
+struct HttpReply
+{
+    int status = 200;
+    QByteArray body;
+    QByteArray contentType = "application/json";
+    bool silent = false; // accept the request and never answer (the connection stays open)
+    bool closeWithoutReply = false; // close the connection without sending anything
+};
+
+// A small HTTPS/1.1 server on 127.0.0.1 with an ephemeral port, running in the thread that
+// made it. Replies come from fixed routes by path or from a handler; every request is recorded.
+// Stands in for router REST services and for the vendor's upgrade and download servers.
+class HttpsServer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit HttpsServer(const TestCertificates& certificates, QObject* parent = nullptr);
+    ~HttpsServer() override;
+
+    bool listen();
+    quint16 port() const;
+    // "https://127.0.0.1:<port>" or, with host "localhost", "https://localhost:<port>".
+    QString baseUrl(const QString& host = QStringLiteral("127.0.0.1")) const;
+
+    // A fixed reply for one path (the query is part of the path). Routes win over the handler.
+    void setRoute(const QByteArray& path, const HttpReply& reply);
+    void clearRoutes();
+    // Called for every request without a route; without a handler the reply is 404 with "Not found".
+    void setHandler(std::function<HttpReply(const HttpRequestRecord&)> handler);
+
+    QList<HttpRequestRecord> requests() const { return m_requests; }
+    void clearRequests() { m_requests.clear(); }
+
+private:
+    void onConnection();
+    void onReadyRead(QSslSocket* socket);
+    void answer(QSslSocket* socket, const HttpRequestRecord& request);
+
+    QSslServer m_server;
+    std::map<QByteArray, HttpReply> m_routes;
+    std::function<HttpReply(const HttpRequestRecord&)> m_handler;
+    QList<HttpRequestRecord> m_requests;
+    QList<QPointer<QSslSocket>> m_sockets;
+};
