@@ -1,14 +1,16 @@
+#include "app/OrvantaApp.h"
+#include "model/PersistenceController.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    QApplication application(argc, argv);
     QApplication::setOrganizationName("Orvanta");
     QApplication::setApplicationName("Orvanta");
-    QMainWindow window;
-    window.setWindowTitle("Orvanta");
-    window.resize(900, 600);
-    window.show();
+    QApplication::setApplicationDisplayName("Orvanta");
+
+    OrvantaApp app(PersistenceController::shared());
+    app.showMainWindow();
     return QApplication::exec();
 }

@@ -1,0 +1,102 @@
+#include "StdoutCapture.h"
+#include "TestMain.h"
+#include "app/AppState.h"
+#include "app/ContentView.h"
+#include "app/OrvantaApp.h"
+#include "maintenance/OVCache.h"
+#include "model/Device.h"
+#include "model/PersistenceController.h"
+#include "views/AddDeviceView.h"
+
+#include <QDir>
+#include <QMainWindow>
+#include <QTemporaryDir>
+
+class TestOrvantaApp : public QObject
+{
+    Q_OBJECT
+private slots:
+    void startUpRepairsEveryDevice();
+    void startUpOnEmptyStoreMakesCacheFolder();
+    void mainWindowFollowsAddDeviceFlag();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestOrvantaApp::startUpRepairsEveryDevice()
+{
+    const QString path = m_dir.filePath("repair.sqlite");
+    {
+        PersistenceController store(path);
+        Device* rest = store.insertDevice();
+        rest->setAddress(QStringLiteral("10.0.0.1"));
+        rest->setControlMethod(QStringLiteral("REST"));
+        rest->setSsl(false);
+        rest->setRebooting(true);
+        rest->setError(QStringLiteral("Web-SSL error: gone"));
+        Device* api = store.insertDevice();
+        api->setAddress(QStringLiteral("10.0.0.2"));
+        api->setControlMethod(QStringLiteral("API"));
+        api->setSsl(false);
+        api->setRefreshing(true);
+        api->setUpgradingRouterOS(true);
+        api->setUpgradingRouterBOOT(true);
+        api->setShuttingdown(true);
+        Device* lower = store.insertDevice();
+        lower->setAddress(QStringLiteral("10.0.0.3"));
+        lower->setControlMethod(QStringLiteral("rest"));
+        QVERIFY(store.save());
+    }
+
+    StdoutCapture capture;
+    {
+        PersistenceController store(path);
+        OrvantaApp::startUp(store);
+    }
+    const QString printed = capture.text();
+    capture.restore();
+    QCOMPARE(printed,
+        QStringLiteral("OrvantaApp.init: REST is enabled but SSL is false for 10.0.0.1 - performing migration.\n"));
+
+    // What start-up did must be in the file, not only in memory.
+    PersistenceController reopened(path);
+    const QList<Device*> devices = reopened.devices();
+    QCOMPARE(devices.size(), 3);
+    for (Device* device : devices) {
+        QCOMPARE(device->error(), std::optional<QString>(QString()));
+        QVERIFY(!device->isBusy());
+        if (device->address() == QStringLiteral("10.0.0.1"))
+            QVERIFY(device->ssl());
+        else
+            QVERIFY(!device->ssl());
+    }
+}
+
+void TestOrvantaApp::startUpOnEmptyStoreMakesCacheFolder()
+{
+    const auto root = OVCache::cacheDirectory();
+    QVERIFY(root.has_value());
+    QDir(*root).removeRecursively();
+    PersistenceController store(m_dir.filePath("empty.sqlite"));
+    OrvantaApp::startUp(store);
+    QVERIFY(QDir(*root).exists());
+    QVERIFY(QFile::exists(m_dir.filePath("empty.sqlite")));
+}
+
+void TestOrvantaApp::mainWindowFollowsAddDeviceFlag()
+{
+    PersistenceController store(m_dir.filePath("window.sqlite"));
+    OrvantaApp app(store);
+    QMainWindow* window = app.mainWindow();
+    QVERIFY(qobject_cast<ContentView*>(window->centralWidget()));
+    app.state().setShowAddDevice(true);
+    QVERIFY(qobject_cast<AddDeviceView*>(window->centralWidget()));
+    app.state().setShowAddDevice(false);
+    QVERIFY(qobject_cast<ContentView*>(window->centralWidget()));
+    QVERIFY(app.settingsWindow());
+    QCOMPARE(app.state().currentRouterOS(), QStringLiteral("Unknown"));
+}
+
+ORVANTA_WIDGET_TEST_MAIN(TestOrvantaApp)
+#include "tst_orvantaapp.moc"
