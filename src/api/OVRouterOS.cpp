@@ -5,6 +5,7 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 
+#include <functional>
 #include <limits>
 
 namespace {
@@ -23,7 +24,8 @@ std::optional<qint64> parseSeconds(const QString& text)
         return std::nullopt;
     bool ok = false;
     const qint64 seconds = text.toLongLong(&ok);
-    if (!ok || seconds > std::numeric_limits<qint64>::max() / 1000 || seconds < std::numeric_limits<qint64>::min() / 1000)
+    if (!ok || seconds > std::numeric_limits<qint64>::max() / 1000
+        || seconds < std::numeric_limits<qint64>::min() / 1000)
         return std::nullopt;
     return seconds;
 }
@@ -31,12 +33,12 @@ std::optional<qint64> parseSeconds(const QString& text)
 int clampMsecs(qint64 seconds)
 {
     return seconds > std::numeric_limits<int>::max() / 1000 ? std::numeric_limits<int>::max()
-                                                             : static_cast<int>(seconds * 1000);
+                                                            : static_cast<int>(seconds * 1000);
 }
 
 SocketError socketError(const QAbstractSocket& socket)
 {
-    return SocketError{socket.errorString()};
+    return SocketError {socket.errorString()};
 }
 
 // Closes the connection whichever way call() leaves.
@@ -45,8 +47,7 @@ class SocketCloser
 public:
     explicit SocketCloser(std::function<void()> close)
         : m_close(std::move(close))
-    {
-    }
+    { }
     ~SocketCloser() { m_close(); }
     SocketCloser(const SocketCloser&) = delete;
     SocketCloser& operator=(const SocketCloser&) = delete;
@@ -65,8 +66,7 @@ OVRouterOS::OVRouterOS(std::optional<QString> hostName, qint64 hostPort, std::op
     , ssl(ssl)
     , apiValidSSL(apiValidSSL)
     , apiTimeout(std::move(apiTimeout))
-{
-}
+{ }
 
 OVRouterOS::~OVRouterOS()
 {
@@ -94,7 +94,7 @@ int OVRouterOS::readTimeoutMsecs(const QString& apiTimeout)
 OVRouterOS::CallResult OVRouterOS::call(const Request& request)
 {
     const SocketCloser closer([this] { closeSocket(); });
-    const auto failure = [](ApiError error) { return CallResult{false, std::move(error), nullptr}; };
+    const auto failure = [](ApiError error) { return CallResult {false, std::move(error), nullptr}; };
     try {
         connect();
         if (!login())
@@ -119,7 +119,7 @@ OVRouterOS::CallResult OVRouterOS::call(const Request& request)
                 sentence->feed(buffer);
         }
         closeSocket();
-        return CallResult{true, std::nullopt, std::move(sentence)};
+        return CallResult {true, std::nullopt, std::move(sentence)};
     } catch (OVRouterOSError error) {
         return failure(error);
     } catch (SentenceError error) {
@@ -134,7 +134,7 @@ void OVRouterOS::connect()
     if (!hostName || hostPort < std::numeric_limits<qint32>::min() || hostPort > std::numeric_limits<qint32>::max())
         throw OVRouterOSError::MISSING_PARAM;
     if (hostPort < 0 || hostPort > 65535)
-        throw SocketError{QStringLiteral("The port %1 is not a valid TCP port.").arg(hostPort)};
+        throw SocketError {QStringLiteral("The port %1 is not a valid TCP port.").arg(hostPort)};
     const auto port = static_cast<quint16>(hostPort);
     const QDeadlineTimer deadline(connectTimeoutMsecs(apiTimeout));
 

@@ -12,7 +12,7 @@ std::optional<QStringList> Request::words() const
 {
     if (!api)
         return std::nullopt;
-    QStringList words{*api};
+    QStringList words {*api};
     const ApiType type = apiType.value_or(ApiType::DEL);
     switch (type) {
     case ApiType::SET:

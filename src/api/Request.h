@@ -23,8 +23,7 @@ public:
         , apiType(apiType)
         , querys(std::move(querys))
         , uid(std::move(uid))
-    {
-    }
+    { }
 
     // The command's words in sending order; the last one closes the sentence. Empty when a value
     // the kind of request needs (api, params or uid) is missing.

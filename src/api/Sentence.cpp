@@ -32,7 +32,8 @@ std::optional<QString> decodeUtf8(QByteArrayView bytes)
         return QString::fromLatin1(bytes.data(), bytes.size());
     // Strict decoding: a replacement character would hide bytes that are not UTF-8. A leading
     // byte-order mark is part of the word, not a marker to drop.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(
+        QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;
@@ -192,7 +193,7 @@ void Sentence::parseAttributes(const QByteArray& data, qsizetype offset, bool as
         offset += prefixSize + length;
         WordParts parts = splitWord(word, encoding);
         if (parts.attribute)
-            SentenceData.append(Row{{std::move(parts.key), std::move(parts.value)}});
+            SentenceData.append(Row {{std::move(parts.key), std::move(parts.value)}});
     }
 }
 

@@ -81,10 +81,7 @@ private slots:
         QCOMPARE(Sentence::encodeLength(length), std::optional<QByteArray>(prefix));
     }
 
-    void encodeLengthRefusesWordsTooLongToSend()
-    {
-        QCOMPARE(Sentence::encodeLength(0x100000000ULL), std::nullopt);
-    }
+    void encodeLengthRefusesWordsTooLongToSend() { QCOMPARE(Sentence::encodeLength(0x100000000ULL), std::nullopt); }
 
     void readLength_data()
     {
@@ -128,11 +125,11 @@ private slots:
         QTest::newRow("three bytes") << QByteArray("\x02!d", 3) << SentenceError::NoData;
         QTest::newRow("starts with 0x00") << QByteArray("\0\0\0\0", 4) << SentenceError::DataInvalidFormat;
         QTest::newRow("word runs past the end") << QByteArray("\x09!done\0", 7) << SentenceError::DataInvalidFormat;
-        QTest::newRow("three-byte prefix") << (QByteArray::fromHex("c04000") + QByteArray(10, 'a'))
-                                           << SentenceError::DataInvalidFormat;
+        QTest::newRow("three-byte prefix")
+            << (QByteArray::fromHex("c04000") + QByteArray(10, 'a')) << SentenceError::DataInvalidFormat;
         QTest::newRow("not UTF-8") << QByteArray::fromHex("04ff21fe4100") << SentenceError::DataInvalidFormat;
-        QTest::newRow("cut two-byte prefix") << QByteArray::fromHex("05212121") + QByteArray::fromHex("80")
-                                             << SentenceError::DataInvalidFormat;
+        QTest::newRow("cut two-byte prefix")
+            << QByteArray::fromHex("05212121") + QByteArray::fromHex("80") << SentenceError::DataInvalidFormat;
     }
     void unusableFirstBuffer()
     {
@@ -153,46 +150,44 @@ private slots:
         QTest::addColumn<bool>("done");
         QTest::addColumn<Rows>("rows");
 
-        QTest::newRow("done with attribute") << sentence({"!done", "=ret=abc"}) << ReturnType::DONE << true
-                                             << Rows{{{"ret", "abc"}}};
-        QTest::newRow("done alone") << sentence({"!done"}) << ReturnType::DONE << true << Rows{};
+        QTest::newRow("done with attribute")
+            << sentence({"!done", "=ret=abc"}) << ReturnType::DONE << true << Rows {{{"ret", "abc"}}};
+        QTest::newRow("done alone") << sentence({"!done"}) << ReturnType::DONE << true << Rows {};
         QTest::newRow("trap: one row per attribute, nothing after its end")
             << sentence({"!trap", "=category=0", "=message=no such command"}) + sentence({"!done", "=x=y"})
-            << ReturnType::TRAP << true << Rows{{{"category", "0"}}, {{"message", "no such command"}}};
-        QTest::newRow("trap attributes must be ASCII")
-            << sentence({"!trap", "=message=grüße", "=category=1"}) << ReturnType::TRAP << true
-            << Rows{{{"category", "1"}}};
+            << ReturnType::TRAP << true << Rows {{{"category", "0"}}, {{"message", "no such command"}}};
+        QTest::newRow("trap attributes must be ASCII") << sentence({"!trap", "=message=grüße", "=category=1"})
+                                                       << ReturnType::TRAP << true << Rows {{{"category", "1"}}};
         QTest::newRow("done skips undecodable and malformed words")
             << sentence({"!done", "=a=\xff", "noequals", "=b=c=d", "=ok=1"}) << ReturnType::DONE << true
-            << Rows{{{"ok", "1"}}};
-        QTest::newRow("rows")
-            << sentence({"!re", "=name=routeros", "=version=7.12"}) + sentence({"!re", "=name=wireless"})
-                + sentence({"!done"})
-            << ReturnType::RE << true << Rows{{{"name", "routeros"}, {"version", "7.12"}}, {{"name", "wireless"}}};
+            << Rows {{{"ok", "1"}}};
+        QTest::newRow("rows") << sentence({"!re", "=name=routeros", "=version=7.12"})
+                + sentence({"!re", "=name=wireless"}) + sentence({"!done"})
+                              << ReturnType::RE << true
+                              << Rows {{{"name", "routeros"}, {"version", "7.12"}}, {{"name", "wireless"}}};
         QTest::newRow("value holding = is dropped, empty value kept")
-            << sentence({"!re", "=comment=a=b", "=comment=", "=name=x"}) + sentence({"!done"}) << ReturnType::RE
-            << true << Rows{{{"comment", ""}, {"name", "x"}}};
-        QTest::newRow("later value of a key wins")
-            << sentence({"!re", "=name=a", "=name=b"}) + sentence({"!done"}) << ReturnType::RE << true
-            << Rows{{{"name", "b"}}};
+            << sentence({"!re", "=comment=a=b", "=comment=", "=name=x"}) + sentence({"!done"}) << ReturnType::RE << true
+            << Rows {{{"comment", ""}, {"name", "x"}}};
+        QTest::newRow("later value of a key wins") << sentence({"!re", "=name=a", "=name=b"}) + sentence({"!done"})
+                                                   << ReturnType::RE << true << Rows {{{"name", "b"}}};
         QTest::newRow("trap after rows lands in the last row")
             << sentence({"!re", "=name=a"}) + sentence({"!trap", "=message=failed"}) + sentence({"!done"})
-            << ReturnType::RE << true << Rows{{{"name", "a"}, {"message", "failed"}}};
+            << ReturnType::RE << true << Rows {{{"name", "a"}, {"message", "failed"}}};
         QTest::newRow("nothing after done is read")
             << sentence({"!re", "=name=a"}) + sentence({"!done"}) + sentence({"!re", "=name=b"}) << ReturnType::RE
-            << true << Rows{{{"name", "a"}}};
+            << true << Rows {{{"name", "a"}}};
         QTest::newRow("undecodable row word ends the buffer")
-            << sentence({"!re", "=name=a", "=bad=\xc3\x28", "=name=b"}) + sentence({"!done"}) << ReturnType::RE
-            << false << Rows{{{"name", "a"}}};
+            << sentence({"!re", "=name=a", "=bad=\xc3\x28", "=name=b"}) + sentence({"!done"}) << ReturnType::RE << false
+            << Rows {{{"name", "a"}}};
         QTest::newRow("rows without done are not complete")
-            << sentence({"!re", "=name=a"}) << ReturnType::RE << false << Rows{{{"name", "a"}}};
+            << sentence({"!re", "=name=a"}) << ReturnType::RE << false << Rows {{{"name", "a"}}};
         QTest::newRow("fatal stays unrecognised")
-            << sentence({"!fatal", "session terminated on request"}) << ReturnType::NONE << false << Rows{};
+            << sentence({"!fatal", "session terminated on request"}) << ReturnType::NONE << false << Rows {};
         QTest::newRow("empty then done is a complete empty reply")
-            << sentence({"!empty"}) + sentence({"!done"}) << ReturnType::DONE << true << Rows{};
-        QTest::newRow("empty waits for its done") << sentence({"!empty"}) << ReturnType::DONE << false << Rows{};
+            << sentence({"!empty"}) + sentence({"!done"}) << ReturnType::DONE << true << Rows {};
+        QTest::newRow("empty waits for its done") << sentence({"!empty"}) << ReturnType::DONE << false << Rows {};
         QTest::newRow("empty ignores attributes of its done")
-            << sentence({"!empty"}) + sentence({"!done", "=ret=x"}) << ReturnType::DONE << true << Rows{};
+            << sentence({"!empty"}) + sentence({"!done", "=ret=x"}) << ReturnType::DONE << true << Rows {};
     }
     void reply()
     {
@@ -233,7 +228,8 @@ private slots:
                 const Sentence parsed
                     = parsePieces({reply.left(first), reply.mid(first, second - first), reply.mid(second)});
                 if (!parsed.isDone || parsed.SentenceData != expected)
-                    QFAIL(qPrintable(QStringLiteral("reply cut at %1 and %2 parsed differently").arg(first).arg(second)));
+                    QFAIL(
+                        qPrintable(QStringLiteral("reply cut at %1 and %2 parsed differently").arg(first).arg(second)));
             }
         }
     }
@@ -246,10 +242,10 @@ private slots:
         QCOMPARE(static_cast<unsigned char>(reply[prefixStart]) & 0xC0, 0x80);
         Sentence parsed(reply.left(prefixStart + 1));
         QVERIFY(!parsed.isDone);
-        QCOMPARE(parsed.SentenceData, Rows{Row()});
+        QCOMPARE(parsed.SentenceData, Rows {Row()});
         parsed.feed(reply.mid(prefixStart + 1));
         QVERIFY(parsed.isDone);
-        QCOMPARE(parsed.SentenceData, (Rows{{{"comment", QString(200, QLatin1Char('x'))}}}));
+        QCOMPARE(parsed.SentenceData, (Rows {{{"comment", QString(200, QLatin1Char('x'))}}}));
     }
 
     void largeReplyInSocketSizedReadsMatchesOneBuffer()

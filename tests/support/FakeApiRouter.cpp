@@ -14,7 +14,7 @@
 #include <map>
 
 namespace {
-const QStringList actionCommands{QStringLiteral("/system/reboot"), QStringLiteral("/system/shutdown"),
+const QStringList actionCommands {QStringLiteral("/system/reboot"), QStringLiteral("/system/shutdown"),
     QStringLiteral("/system/routerboard/upgrade"), QStringLiteral("/system/package/downgrade")};
 
 // Reads one full length prefix (all five forms). Returns false when more bytes are needed;
@@ -55,9 +55,7 @@ bool readPrefix(const QByteArray& buffer, qsizetype offset, quint64& length, int
 
 FakeApiReply bytesReply(QByteArray bytes)
 {
-    FakeApiReply reply;
-    reply.bytes = std::move(bytes);
-    return reply;
+    return FakeApiReply::of(std::move(bytes));
 }
 } // namespace
 
@@ -257,7 +255,7 @@ QByteArray FakeApiRouter::rowsReply(const QList<RouterData::Row>& rows, bool emp
     if (rows.isEmpty() && emptyWord)
         out += sentence({QStringLiteral("!empty")});
     for (const RouterData::Row& row : rows) {
-        QStringList words{QStringLiteral("!re")};
+        QStringList words {QStringLiteral("!re")};
         for (auto it = row.cbegin(); it != row.cend(); ++it)
             words.append(QLatin1Char('=') + it.key() + QLatin1Char('=') + it.value());
         out += sentence(words);
@@ -362,7 +360,7 @@ FakeApiReply FakeApiRouter::defaultAnswer(const QStringList& words, bool& logged
     const QString& command = words.first();
     if (command == QLatin1String("/login")) {
         if (words.size() == 1) {
-            QStringList probe{QStringLiteral("!done")};
+            QStringList probe {QStringLiteral("!done")};
             for (int i = 0; i < m_options.probeAttributes; ++i)
                 probe.append(i == 0 ? QStringLiteral("=ret=7a2c41f3e8b0d95c6e1f0a3b4c5d6e7f")
                                     : QStringLiteral("=extra%1=x").arg(i));

@@ -29,6 +29,26 @@ struct FakeApiReply
     QList<qsizetype> splitAt;
     bool silent = false; // accept the sentence and never answer (the connection stays open)
     bool close = false; // close the connection after the bytes (at once when they are empty)
+
+    static FakeApiReply of(QByteArray bytes, QList<qsizetype> splitAt = {})
+    {
+        FakeApiReply reply;
+        reply.bytes = std::move(bytes);
+        reply.splitAt = std::move(splitAt);
+        return reply;
+    }
+    static FakeApiReply closing(QByteArray bytes = {})
+    {
+        FakeApiReply reply = of(std::move(bytes));
+        reply.close = true;
+        return reply;
+    }
+    static FakeApiReply silence()
+    {
+        FakeApiReply reply;
+        reply.silent = true;
+        return reply;
+    }
 };
 
 // A RouterOS API service of our own on 127.0.0.1 with an ephemeral port, plain or TLS, running on
