@@ -23,6 +23,12 @@ public:
     int rowOf(const Device* device) const;
 
 private:
+    void onInserted(Device* device);
+    void onRemoved(Device* device);
+    void onChanged(Device* device);
+    // Where `device` belongs among the rows, leaving out `skipRow` (its own row, or -1).
+    int insertionRow(const Device* device, int skipRow) const;
+
     PersistenceController& m_store;
     QList<QPointer<Device>> m_rows;
 };

@@ -1,0 +1,122 @@
+#include "DeviceListModel.h"
+
+#include "Device.h"
+#include "PersistenceController.h"
+
+#include <algorithm>
+
+namespace {
+// Plain text order of the addresses (QString compares UTF-16 code units, case-sensitively); a
+// device without an address sorts first.
+bool addressLess(const Device* a, const Device* b)
+{
+    const Device::Text left = a->address();
+    const Device::Text right = b->address();
+    if (!right)
+        return false;
+    if (!left)
+        return true;
+    return *left < *right;
+}
+} // namespace
+
+DeviceListModel::DeviceListModel(PersistenceController& store, QObject* parent)
+    : QAbstractListModel(parent)
+    , m_store(store)
+{
+    QList<Device*> devices = m_store.devices();
+    std::stable_sort(devices.begin(), devices.end(), addressLess);
+    for (Device* device : std::as_const(devices))
+        m_rows.append(device);
+
+    connect(&m_store, &PersistenceController::deviceInserted, this, &DeviceListModel::onInserted);
+    connect(&m_store, &PersistenceController::deviceRemoved, this, &DeviceListModel::onRemoved);
+    connect(&m_store, &PersistenceController::deviceChanged, this, &DeviceListModel::onChanged);
+}
+
+int DeviceListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+QVariant DeviceListModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    Device* device = m_rows.at(index.row());
+    if (!device)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return device->address().value_or(QString());
+    case DeviceRole:
+        return QVariant::fromValue(device);
+    default:
+        return {};
+    }
+}
+
+Device* DeviceListModel::deviceAt(int row) const
+{
+    if (row < 0 || row >= m_rows.size())
+        return nullptr;
+    return m_rows.at(row);
+}
+
+int DeviceListModel::rowOf(const Device* device) const
+{
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (m_rows.at(row) == device)
+            return row;
+    }
+    return -1;
+}
+
+int DeviceListModel::insertionRow(const Device* device, int skipRow) const
+{
+    // After every equal address, so devices sharing one keep the order they arrived in.
+    int row = 0;
+    for (int i = 0; i < m_rows.size(); ++i) {
+        if (i == skipRow)
+            continue;
+        const Device* other = m_rows.at(i);
+        if (other && addressLess(device, other))
+            break;
+        ++row;
+    }
+    return row;
+}
+
+void DeviceListModel::onInserted(Device* device)
+{
+    const int row = insertionRow(device, -1);
+    beginInsertRows({}, row, row);
+    m_rows.insert(row, device);
+    endInsertRows();
+}
+
+void DeviceListModel::onRemoved(Device* device)
+{
+    const int row = rowOf(device);
+    if (row < 0)
+        return;
+    beginRemoveRows({}, row, row);
+    m_rows.removeAt(row);
+    endRemoveRows();
+}
+
+void DeviceListModel::onChanged(Device* device)
+{
+    const int row = rowOf(device);
+    if (row < 0)
+        return;
+    // The target among the other rows; moving is only needed when the sort order broke.
+    const int target = insertionRow(device, row);
+    if (target != row) {
+        beginMoveRows({}, row, row, {}, target > row ? target + 1 : target);
+        m_rows.move(row, target);
+        endMoveRows();
+    }
+    const QModelIndex changed = index(target);
+    emit dataChanged(changed, changed);
+}
