@@ -5,27 +5,30 @@
 
 #include <algorithm>
 
-namespace {
-// Plain text order of the addresses (QString compares UTF-16 code units, case-sensitively); a
-// device without an address sorts first.
-bool addressLess(const Device* a, const Device* b)
+bool DeviceListModel::less(const Device* a, const Device* b) const
 {
+    // Plain text order of the addresses (QString compares UTF-16 code units, case-sensitively);
+    // a device without an address sorts first. Twins keep the order they reached the store in.
     const Device::Text left = a->address();
     const Device::Text right = b->address();
-    if (!right)
-        return false;
-    if (!left)
-        return true;
-    return *left < *right;
+    if (left != right) {
+        if (!right)
+            return false;
+        if (!left)
+            return true;
+        return *left < *right;
+    }
+    return m_arrival.value(a) < m_arrival.value(b);
 }
-} // namespace
 
 DeviceListModel::DeviceListModel(PersistenceController& store, QObject* parent)
     : QAbstractListModel(parent)
     , m_store(store)
 {
     QList<Device*> devices = m_store.devices();
-    std::stable_sort(devices.begin(), devices.end(), addressLess);
+    for (const Device* device : std::as_const(devices))
+        m_arrival.insert(device, m_nextArrival++);
+    std::sort(devices.begin(), devices.end(), [this](const Device* a, const Device* b) { return less(a, b); });
     for (Device* device : std::as_const(devices))
         m_rows.append(device);
 
@@ -74,13 +77,12 @@ int DeviceListModel::rowOf(const Device* device) const
 
 int DeviceListModel::insertionRow(const Device* device, int skipRow) const
 {
-    // After every equal address, so devices sharing one keep the order they arrived in.
     int row = 0;
     for (int i = 0; i < m_rows.size(); ++i) {
         if (i == skipRow)
             continue;
         const Device* other = m_rows.at(i);
-        if (other && addressLess(device, other))
+        if (other && less(device, other))
             break;
         ++row;
     }
@@ -89,6 +91,7 @@ int DeviceListModel::insertionRow(const Device* device, int skipRow) const
 
 void DeviceListModel::onInserted(Device* device)
 {
+    m_arrival.insert(device, m_nextArrival++);
     const int row = insertionRow(device, -1);
     beginInsertRows({}, row, row);
     m_rows.insert(row, device);
@@ -103,6 +106,7 @@ void DeviceListModel::onRemoved(Device* device)
     beginRemoveRows({}, row, row);
     m_rows.removeAt(row);
     endRemoveRows();
+    m_arrival.remove(device);
 }
 
 void DeviceListModel::onChanged(Device* device)
@@ -110,7 +114,6 @@ void DeviceListModel::onChanged(Device* device)
     const int row = rowOf(device);
     if (row < 0)
         return;
-    // The target among the other rows; moving is only needed when the sort order broke.
     const int target = insertionRow(device, row);
     if (target != row) {
         beginMoveRows({}, row, row, {}, target > row ? target + 1 : target);

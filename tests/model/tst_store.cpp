@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 #include <memory>
 
@@ -74,7 +75,7 @@ void fillEveryAttribute(Device& d)
     d.setSsl(true);
     d.setUpgradingRouterBOOT(true);
     d.setUpgradingRouterOS(true);
-    d.setLastupdated(QDateTime(QDate(2026, 3, 14), QTime(15, 9, 26, 535), QTimeZone::fromSecondsAheadOfUtc(3600)));
+    d.setLastupdated(QDateTime(QDate(2026, 3, 14), QTime(15, 9, 26, 535), QTimeZone(3600)));
 }
 
 void compareEveryAttribute(const Device& a, const Device& b)
