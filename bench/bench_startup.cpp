@@ -71,7 +71,7 @@ void BM_StartupToFirstPaint(benchmark::State& state)
 void BM_EventLoopWhileRouterSilent(benchmark::State& state)
 {
     FakeApiRouter router(RouterData::typical());
-    router.setSilent(true);
+    router.setReply(QStringLiteral("/system/resource/print"), FakeApiReply::silence());
     router.start();
     for (auto _ : state) {
         QTemporaryDir dir;

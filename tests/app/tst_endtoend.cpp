@@ -1,0 +1,197 @@
+// The whole road through the real application: add a device through the form, select it with
+// refresh-on-select, read what the panels show, restart it, delete it, and start the application
+// again over the same store. Real store, keychain, fake router, SSH server and vendor server.
+#include "FakeApiRouter.h"
+#include "HttpsServer.h"
+#include "RouterData.h"
+#include "SshServer.h"
+#include "TestCertificates.h"
+#include "TestMain.h"
+#include "app/AppState.h"
+#include "app/ContentView.h"
+#include "app/DeviceRow.h"
+#include "app/OVButton.h"
+#include "app/OrvantaApp.h"
+#include "app/Settings.h"
+#include "model/Device.h"
+#include "model/PersistenceController.h"
+#include "model/Secrets.h"
+#include "views/AddDeviceView.h"
+#include "views/DeviceViewInfo.h"
+#include "views/DeviceViewInfoCharts.h"
+#include "views/DeviceViewInfoHealth.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QTemporaryDir>
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+private slots:
+    void wholeRoad();
+
+private:
+    void screenshot(QWidget* window, const QString& name);
+    static QStringList shownTexts(QWidget* root);
+};
+
+void TestEndToEnd::screenshot(QWidget* window, const QString& name)
+{
+    const QString dir = QCoreApplication::applicationDirPath() + "/screenshots";
+    QDir().mkpath(dir);
+    QVERIFY(window->grab().save(dir + "/endtoend-" + name + ".png"));
+}
+
+QStringList TestEndToEnd::shownTexts(QWidget* root)
+{
+    QStringList texts;
+    for (QLabel* label : root->findChildren<QLabel*>()) {
+        if (label->isVisibleTo(root))
+            texts << label->text();
+    }
+    for (OVButton* button : root->findChildren<OVButton*>()) {
+        if (button->isVisibleTo(root))
+            texts << button->text();
+    }
+    return texts;
+}
+
+void TestEndToEnd::wholeRoad()
+{
+    TestCertificates certificates;
+    QVERIFY(certificates.isValid());
+    certificates.trustForProcess();
+    HttpsServer vendor(certificates);
+    QVERIFY(vendor.listen());
+    vendor.setRoute("/routeros/LATEST.7", HttpReply {200, "7.13 1700000000\n", "text/plain"});
+
+    RouterData data = RouterData::typical();
+    FakeApiRouter router(data);
+    QVERIFY(router.start());
+    SshServer ssh(data.username, data.password);
+    QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
+
+    Settings& settings = Settings::instance();
+    settings.setValidateOnAdd(true);
+    settings.setRefreshSelected(true);
+    settings.setReleaseChannel("Stable");
+    settings.setDisplayDeviceHealth(true);
+    settings.setDisplayDeviceOsMetrics(true);
+    settings.setRestApiTimeout("5");
+
+    QTemporaryDir dir;
+    const QString storePath = dir.filePath("Orvanta.sqlite");
+    auto store = std::make_unique<PersistenceController>(storePath);
+    auto app = std::make_unique<OrvantaApp>(*store, vendor.baseUrl(), vendor.baseUrl());
+    QMainWindow* window = app->mainWindow();
+    app->showMainWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+
+    // The toolbar looks the latest release up as soon as it is shown.
+    QTRY_COMPARE_WITH_TIMEOUT(app->state().currentRouterOS(), QStringLiteral("7.13"), 10000);
+    screenshot(window, "1-empty");
+
+    // Add the device through the form, with its account tested over SFTP and the API.
+    QTest::mouseClick(window->findChild<QAbstractButton*>("addDeviceButton"), Qt::LeftButton);
+    QTRY_VERIFY(qobject_cast<AddDeviceView*>(window->centralWidget()));
+    auto* form = window->centralWidget();
+    QTest::keyClicks(form->findChild<QLineEdit*>("addressLineEdit"), "127.0.0.1");
+    QTest::keyClicks(form->findChild<QLineEdit*>("passwordLineEdit"), data.password);
+    auto* ssl = form->findChild<QAbstractButton*>("sslCheckBox");
+    QVERIFY(ssl && ssl->isChecked());
+    QTest::mouseClick(ssl, Qt::LeftButton);
+    auto* port = form->findChild<QLineEdit*>("portLineEdit");
+    QCOMPARE(port->text(), QStringLiteral("8728"));
+    port->clear();
+    QTest::keyClicks(port, QString::number(router.port()));
+    auto* sshPort = form->findChild<QLineEdit*>("sshPortLineEdit");
+    sshPort->clear();
+    QTest::keyClicks(sshPort, QString::number(ssh.port()));
+    screenshot(window, "2-add-form");
+    form->findChild<OVButton*>("addButton")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<ContentView*>(window->centralWidget()), 30000);
+
+    QCOMPARE(store->devices().size(), 1);
+    QPointer<Device> device = store->devices().first();
+    QCOMPARE(device->address(), std::optional<QString>("127.0.0.1"));
+    QCOMPARE(Secrets::decrypt(device->password().value_or(QString())).response, std::optional<QString>(data.password));
+
+    // Select it: the refresh fills the panels.
+    auto* view = qobject_cast<ContentView*>(window->centralWidget());
+    DeviceRow* row = view->findChild<DeviceRow*>();
+    QVERIFY(row);
+    QTest::mouseClick(row, Qt::LeftButton);
+    QVERIFY(device->refreshing());
+    QTRY_VERIFY_WITH_TIMEOUT(!device->refreshing(), 20000);
+    QCOMPARE(device->error(), std::optional<QString>(QString()));
+    QCOMPARE(device->model(), std::optional<QString>("RB5009UG+S+"));
+    QCOMPARE(device->versionRouterOS(), std::optional<QString>("7.12"));
+    QCOMPARE(view->selectedDeviceHealth().size(), 4);
+    QTest::qWait(50);
+    const QStringList texts = shownTexts(view);
+    QVERIFY2(texts.contains("RB5009UG+S+"), qPrintable(texts.join(" | ")));
+    QVERIFY2(texts.contains("7.12"), qPrintable(texts.join(" | ")));
+    QVERIFY2(texts.contains("Update to 7.13"), qPrintable(texts.join(" | ")));
+    QVERIFY2(texts.contains("CPU temperature: 45 C"), qPrintable(texts.join(" | ")));
+    QVERIFY(view->findChild<DeviceViewInfoCharts*>()->isVisible());
+    screenshot(window, "3-refreshed");
+
+    // Restart: the router is asked to reboot, answers again, and a refresh follows.
+    const QDateTime refreshedAt = device->lastupdated().value();
+    router.clearRecords();
+    auto* reboot = view->findChild<OVButton*>("rebootButton");
+    reboot->click();
+    QVERIFY(device->rebooting());
+    QCOMPARE(view->findChild<DeviceViewInfo*>()->statusText(), QStringLiteral("Restarting device..."));
+    QVERIFY(!reboot->isEnabledTo(window));
+    screenshot(window, "4-rebooting");
+    QTRY_VERIFY_WITH_TIMEOUT(!device->rebooting(), 30000);
+    QVERIFY(router.receivedWords().contains("/system/reboot"));
+    QTRY_VERIFY_WITH_TIMEOUT(!device->refreshing() && device->lastupdated() > refreshedAt, 20000);
+    QCOMPARE(device->error(), std::optional<QString>(QString()));
+    QVERIFY(reboot->isEnabledTo(window));
+    screenshot(window, "5-rebooted");
+
+    // Delete it from its row.
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(row, &enter);
+    auto* deleteButton = row->findChild<QAbstractButton*>("deleteButton");
+    QVERIFY(deleteButton->isVisible());
+    QTest::mouseClick(deleteButton, Qt::LeftButton);
+    QTRY_VERIFY(store->devices().isEmpty());
+    QTRY_VERIFY(!device);
+    screenshot(window, "6-deleted");
+
+    // A device left busy by a process that ended: the next start repairs it.
+    Device* stale = store->insertDevice();
+    stale->setAddress(QStringLiteral("192.0.2.1"));
+    stale->setControlMethod(QStringLiteral("REST"));
+    stale->setRebooting(true);
+    stale->setUpgradingRouterOS(true);
+    stale->setError(QStringLiteral("Web-SSL error: gone"));
+    store->saveOrDie();
+    app.reset();
+    store.reset();
+
+    store = std::make_unique<PersistenceController>(storePath);
+    app = std::make_unique<OrvantaApp>(*store, vendor.baseUrl(), vendor.baseUrl());
+    app->showMainWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(app->mainWindow()));
+    QCOMPARE(store->devices().size(), 1);
+    Device* repaired = store->devices().first();
+    QVERIFY(!repaired->isBusy());
+    QVERIFY(repaired->ssl());
+    QCOMPARE(repaired->error(), std::optional<QString>(QString()));
+    PersistenceController onDisk(storePath);
+    QVERIFY(!onDisk.devices().first()->isBusy());
+    QVERIFY(onDisk.devices().first()->ssl());
+    screenshot(app->mainWindow(), "7-restarted");
+}
+
+ORVANTA_WIDGET_TEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
