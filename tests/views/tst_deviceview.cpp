@@ -1,0 +1,217 @@
+#include "FakeApiRouter.h"
+#include "RouterData.h"
+#include "TestMain.h"
+#include "app/AppState.h"
+#include "app/OVButton.h"
+#include "app/Settings.h"
+#include "model/Device.h"
+#include "model/PersistenceController.h"
+#include "model/Secrets.h"
+#include "views/DeviceView.h"
+#include "views/DeviceViewConfig.h"
+#include "views/DeviceViewInfo.h"
+#include "views/DeviceViewInfoCharts.h"
+#include "views/DeviceViewInfoHealth.h"
+#include "views/EditingState.h"
+#include "views/HealthListState.h"
+
+#include <QLabel>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+class TestDeviceView : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void placeholderWithoutAddressAndEditingHidesInformation();
+    void settingsShowAndHidePanels();
+    void statusLineShowsErrorThenFirstBusyFlag_data();
+    void statusLineShowsErrorThenFirstBusyFlag();
+    void buttonsDisabledWhileAnyFlagIsSet();
+    void failedRebootShowsItsMessageAndEnablesButtons();
+    void shutdownEndsWithoutRefresh();
+
+private:
+    Device* makeDevice(quint16 port);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<PersistenceController> m_store;
+    AppState m_state;
+    EditingState m_editing;
+    HealthListState m_health;
+    int m_counter = 0;
+};
+
+void TestDeviceView::init()
+{
+    m_store = std::make_unique<PersistenceController>(m_dir.filePath(QString("view%1.sqlite").arg(++m_counter)));
+    Settings::instance().setDisplayDeviceHealth(true);
+    Settings::instance().setDisplayDeviceOsMetrics(true);
+    m_editing.setValue(false);
+}
+
+void TestDeviceView::cleanup()
+{
+    m_store.reset();
+}
+
+Device* TestDeviceView::makeDevice(quint16 port)
+{
+    Device* device = m_store->insertDevice();
+    device->setAddress(QStringLiteral("127.0.0.1"));
+    device->setControlMethod(QStringLiteral("API"));
+    device->setUsername(QStringLiteral("admin"));
+    device->setPassword(Secrets::encrypt(QStringLiteral("secret")));
+    device->setPort(QString::number(port));
+    device->setSsl(false);
+    m_store->saveOrDie();
+    return device;
+}
+
+void TestDeviceView::placeholderWithoutAddressAndEditingHidesInformation()
+{
+    Device* bare = m_store->insertDevice();
+    DeviceView empty(bare, m_state, m_editing, m_health);
+    empty.show();
+    QVERIFY(empty.findChild<QLabel*>("placeholderLabel")->isVisible());
+    QCOMPARE(empty.findChild<QLabel*>("placeholderLabel")->text(), QStringLiteral("Please add or select a device"));
+
+    Device* device = makeDevice(1);
+    DeviceView view(device, m_state, m_editing, m_health);
+    view.show();
+    QVERIFY(!view.findChild<QLabel*>("placeholderLabel")->isVisible());
+    QVERIFY(view.findChild<DeviceViewConfig*>()->isVisible());
+    QVERIFY(view.findChild<DeviceViewInfo*>()->isVisible());
+    m_editing.setValue(true);
+    QVERIFY(view.findChild<DeviceViewConfig*>()->isVisible());
+    QVERIFY(!view.findChild<DeviceViewInfo*>()->isVisible());
+    m_editing.setValue(false);
+    QVERIFY(view.findChild<DeviceViewInfo*>()->isVisible());
+}
+
+void TestDeviceView::settingsShowAndHidePanels()
+{
+    Device* device = makeDevice(1);
+    DeviceViewInfo info(device, m_state, m_health);
+    info.show();
+    auto* health = info.findChild<DeviceViewInfoHealth*>();
+    auto* charts = info.findChild<DeviceViewInfoCharts*>();
+    QVERIFY(health->isVisible());
+    QVERIFY(charts->isVisible());
+    Settings::instance().setDisplayDeviceHealth(false);
+    QVERIFY(!health->isVisible());
+    QVERIFY(charts->isVisible());
+    Settings::instance().setDisplayDeviceOsMetrics(false);
+    QVERIFY(!charts->isVisible());
+    Settings::instance().setDisplayDeviceHealth(true);
+    Settings::instance().setDisplayDeviceOsMetrics(true);
+    QVERIFY(health->isVisible());
+    QVERIFY(charts->isVisible());
+}
+
+void TestDeviceView::statusLineShowsErrorThenFirstBusyFlag_data()
+{
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QStringList>("flags");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("nothing") << QString() << QStringList() << QString();
+    QTest::newRow("refreshing") << QString() << QStringList {"refreshing"} << "Refreshing device information...";
+    QTest::newRow("error hides busy") << "Error during login: " << QStringList {"refreshing", "rebooting"}
+                                      << "Error during login: ";
+    QTest::newRow("os upgrade before restart") << QString() << QStringList {"upgradingRouterOS", "rebooting"}
+                                               << "Updating RouterOS...";
+    QTest::newRow("boot before os") << QString() << QStringList {"upgradingRouterBOOT", "upgradingRouterOS"}
+                                    << "Updating RouterBOOT...";
+    QTest::newRow("restart") << QString() << QStringList {"rebooting", "shuttingdown"} << "Restarting device...";
+    QTest::newRow("shut-down") << QString() << QStringList {"shuttingdown"} << "Shutting down device...";
+}
+
+void TestDeviceView::statusLineShowsErrorThenFirstBusyFlag()
+{
+    QFETCH(QString, error);
+    QFETCH(QStringList, flags);
+    QFETCH(QString, shown);
+    Device* device = makeDevice(1);
+    DeviceViewInfo info(device, m_state, m_health);
+    info.show();
+    QCOMPARE(info.statusText(), QString());
+    device->setError(error);
+    device->setRefreshing(flags.contains("refreshing"));
+    device->setUpgradingRouterBOOT(flags.contains("upgradingRouterBOOT"));
+    device->setUpgradingRouterOS(flags.contains("upgradingRouterOS"));
+    device->setRebooting(flags.contains("rebooting"));
+    device->setShuttingdown(flags.contains("shuttingdown"));
+    QCOMPARE(info.statusText(), shown);
+    // Clearing everything removes the line again.
+    device->setError(QString());
+    device->setRefreshing(false);
+    device->setUpgradingRouterBOOT(false);
+    device->setUpgradingRouterOS(false);
+    device->setRebooting(false);
+    device->setShuttingdown(false);
+    QCOMPARE(info.statusText(), QString());
+}
+
+void TestDeviceView::buttonsDisabledWhileAnyFlagIsSet()
+{
+    Device* device = makeDevice(1);
+    DeviceViewInfo info(device, m_state, m_health);
+    info.show();
+    auto* reboot = info.findChild<OVButton*>("rebootButton");
+    auto* shutdown = info.findChild<OVButton*>("shutdownButton");
+    QVERIFY(reboot->isEnabledTo(&info) && shutdown->isEnabledTo(&info));
+    device->setRefreshing(true);
+    QVERIFY(!device->isBusyLite());
+    QVERIFY(!reboot->isEnabledTo(&info) && !shutdown->isEnabledTo(&info));
+    device->setRefreshing(false);
+    device->setUpgradingRouterBOOT(true);
+    QVERIFY(!reboot->isEnabledTo(&info));
+    device->setUpgradingRouterBOOT(false);
+    QVERIFY(reboot->isEnabledTo(&info) && shutdown->isEnabledTo(&info));
+}
+
+void TestDeviceView::failedRebootShowsItsMessageAndEnablesButtons()
+{
+    // A port nobody listens on: the restart command fails at connect.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    Device* device = makeDevice(port);
+    device->setError(QStringLiteral("an older message"));
+    DeviceViewInfo info(device, m_state, m_health);
+    info.show();
+    info.findChild<OVButton*>("rebootButton")->click();
+    QVERIFY(device->rebooting());
+    QCOMPARE(device->error(), std::optional<QString>(QString()));
+    QCOMPARE(info.statusText(), QStringLiteral("Restarting device..."));
+    QTRY_VERIFY_WITH_TIMEOUT(!device->rebooting(), 15000);
+    QVERIFY(!device->error().value_or(QString()).isEmpty());
+    QCOMPARE(info.statusText(), device->error().value());
+    QVERIFY(!device->refreshing());
+    QVERIFY(info.findChild<OVButton*>("rebootButton")->isEnabledTo(&info));
+}
+
+void TestDeviceView::shutdownEndsWithoutRefresh()
+{
+    FakeApiRouter router(RouterData::typical());
+    QVERIFY(router.start());
+    Device* device = makeDevice(router.port());
+    DeviceViewInfo info(device, m_state, m_health);
+    info.show();
+    info.findChild<OVButton*>("shutdownButton")->click();
+    QVERIFY(device->shuttingdown());
+    QCOMPARE(info.statusText(), QStringLiteral("Shutting down device..."));
+    QTRY_VERIFY_WITH_TIMEOUT(!device->shuttingdown(), 15000);
+    QCOMPARE(device->error(), std::optional<QString>(QString()));
+    QVERIFY(router.receivedWords().contains("/system/shutdown"));
+    QTest::qWait(200);
+    QVERIFY(!device->refreshing());
+    QVERIFY(!router.receivedWords().contains("/system/resource/print"));
+}
+
+ORVANTA_WIDGET_TEST_MAIN(TestDeviceView)
+#include "tst_deviceview.moc"
