@@ -27,12 +27,11 @@ public:
     };
 
     // Connect, authenticate with the password, disconnect. Failure: the library's description.
-    static QCoro::Task<ValidateReturn> testSftp(QString address, QString username, QString password,
-        QString sshport);
+    static QCoro::Task<ValidateReturn> testSftp(QString address, QString username, QString password, QString sshport);
     // Writes the local file to `remotePath` from its start, logging "Upload progress: %d / %d"
     // to the system log per progress report.
-    static QCoro::Task<ValidateReturn> upload(QString address, QString username, QString password, QString sshport,
-        QString localPath, QString remotePath);
+    static QCoro::Task<ValidateReturn> upload(
+        QString address, QString username, QString password, QString sshport, QString localPath, QString remotePath);
     // The same with another progress report in place of the system log.
     static QCoro::Task<ValidateReturn> upload(QString address, QString username, QString password, QString sshport,
         QString localPath, QString remotePath, Progress progress);

@@ -47,8 +47,7 @@ QString pythonProgram()
 SshServer::SshServer(QString user, QString password)
     : m_user(std::move(user))
     , m_password(std::move(password))
-{
-}
+{ }
 
 SshServer::~SshServer()
 {
@@ -69,8 +68,8 @@ bool SshServer::start()
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("PYTHONWARNINGS"), QStringLiteral("ignore"));
     m_process->setProcessEnvironment(environment);
-    m_process->start(pythonProgram(),
-        {QStringLiteral("-c"), QString::fromUtf8(kServerScript), rootPath(), m_user, m_password});
+    m_process->start(
+        pythonProgram(), {QStringLiteral("-c"), QString::fromUtf8(kServerScript), rootPath(), m_user, m_password});
     if (!m_process->waitForStarted(10000)) {
         m_error = m_process->errorString();
         stop();
@@ -91,7 +90,8 @@ bool SshServer::start()
     if (lines.size() == 2)
         m_port = lines[0].toUShort(&ok);
     if (!ok || m_port == 0) {
-        m_error = QStringLiteral("the SSH server did not start: ") + QString::fromUtf8(m_process->readAllStandardError());
+        m_error
+            = QStringLiteral("the SSH server did not start: ") + QString::fromUtf8(m_process->readAllStandardError());
         stop();
         return false;
     }

@@ -35,6 +35,8 @@ public:
     // The known_hosts line that lists this server with its own key.
     QByteArray knownHostsLine() const;
     QString errorText() const { return m_error; }
+    // The server process, for tests that freeze it to play a server that stops answering.
+    qint64 processId() const { return m_process ? m_process->processId() : 0; }
 
 private:
     QString m_user;
