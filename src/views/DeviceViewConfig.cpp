@@ -271,6 +271,8 @@ void DeviceViewConfig::saveConfiguration()
 
 bool DeviceViewConfig::checkBeforeSave()
 {
+    if (!m_device)
+        return false;
     Device& device = *m_device;
     device.setError(QString());
     const QString address = m_state->address();
