@@ -361,8 +361,16 @@ void DeviceViewConfig::setSaving(bool saving)
 
 void DeviceViewConfig::updateFromDevice()
 {
+    // Hidden only while there is no address; showing is left to the parent otherwise, so a panel
+    // made before it is placed never opens as a window of its own.
     const bool shown = m_device && m_device->address().has_value();
-    setVisible(shown);
+    if (!shown && !m_hiddenForNoAddress) {
+        m_hiddenForNoAddress = true;
+        hide();
+    } else if (shown && m_hiddenForNoAddress) {
+        m_hiddenForNoAddress = false;
+        show();
+    }
     if (!m_device)
         return;
     const Device& device = *m_device;

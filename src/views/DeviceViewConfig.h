@@ -77,6 +77,7 @@ private:
     EditingState& m_editing;
     DeviceFormState* m_state = nullptr;
     bool m_saving = false;
+    bool m_hiddenForNoAddress = false;
     QString m_pictureName;
 
     QWidget* m_summary = nullptr;

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QTcpServer>
+#include <QVBoxLayout>
 #include <QtTest>
 
 #include <memory>
@@ -46,7 +47,9 @@ private:
     QPointer<Device> m_device;
     QPointer<Device> m_other;
     std::unique_ptr<EditingState> m_editing;
-    std::unique_ptr<DeviceViewConfig> m_view;
+    // The panel lives in a pane as it does in the window.
+    std::unique_ptr<QWidget> m_pane;
+    QPointer<DeviceViewConfig> m_view;
 
     template<typename T>
     T* find(const char* name) const
@@ -71,10 +74,13 @@ private:
 
     void showPanel()
     {
-        m_view = std::make_unique<DeviceViewConfig>(m_device.data(), *m_editing);
-        m_view->resize(640, 320);
-        m_view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        m_pane = std::make_unique<QWidget>();
+        auto* layout = new QVBoxLayout(m_pane.get());
+        m_view = new DeviceViewConfig(m_device.data(), *m_editing, m_pane.get());
+        layout->addWidget(m_view);
+        m_pane->resize(640, 320);
+        m_pane->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pane.get()));
     }
 
     QString errorShown() const
@@ -107,7 +113,7 @@ private slots:
 
     void cleanup()
     {
-        m_view.reset();
+        m_pane.reset();
         m_editing.reset();
     }
 
@@ -494,7 +500,7 @@ private slots:
         click("editConfigurationButton");
         type("passwordLineEdit", QStringLiteral("secret"));
         click("saveButton");
-        m_view.reset();
+        delete m_view;
 
         QTRY_VERIFY_WITH_TIMEOUT(!m_editing->value(), NetworkBound);
         QCOMPARE(Secrets::decrypt(m_device->password().value_or(QString())).response, QStringLiteral("secret"));
