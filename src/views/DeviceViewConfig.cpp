@@ -57,6 +57,8 @@ DeviceViewConfig::DeviceViewConfig(Device* device, EditingState& editing, QWidge
     , m_state(new DeviceFormState(this))
 {
     setObjectName(QStringLiteral("deviceViewConfig"));
+    // As tall as its content: the pane below takes the rest.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     m_state->setServiceName(QStringLiteral("Web-SSL"));
     m_state->setControlMethod(QStringLiteral("REST"));
     m_state->setPort(QStringLiteral("443"));

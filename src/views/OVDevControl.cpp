@@ -53,7 +53,14 @@ OVDevControl::OVDevControl(
         segment->setFocusPolicy(Qt::TabFocus);
         m_methods->addButton(segment);
     }
-    m_rest->setStyleSheet(QStringLiteral("QPushButton { border-top-right-radius: 0; border-bottom-right-radius: 0; }"));
+    // Two joined segments; the chosen one is filled.
+    const QString segmentStyle = QStringLiteral(
+        "QPushButton { border: 1px solid palette(mid); background: palette(button); padding: 2px 12px; %1 }"
+        "QPushButton:checked { background: palette(highlight); color: palette(highlighted-text); }");
+    m_rest->setStyleSheet(segmentStyle.arg(
+        QStringLiteral("border-top-left-radius: 5px; border-bottom-left-radius: 5px; border-right: none;")));
+    m_api->setStyleSheet(
+        segmentStyle.arg(QStringLiteral("border-top-right-radius: 5px; border-bottom-right-radius: 5px;")));
     auto* methodRow = OVDevCredentials::makeRow(methodLabel, firstColumnWidth);
     methodRow->addStretch(1);
     auto* segments = new QHBoxLayout;

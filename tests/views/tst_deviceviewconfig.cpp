@@ -69,7 +69,14 @@ private:
         edit->setFocus();
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Backspace);
-        QTest::keyClicks(edit, text);
+        // A port field drops a lone leading "0" as it is typed: a person puts it in front last.
+        if (text.size() > 1 && text.startsWith(QLatin1Char('0'))) {
+            QTest::keyClicks(edit, text.mid(1));
+            QTest::keyClick(edit, Qt::Key_Home);
+            QTest::keyClicks(edit, QStringLiteral("0"));
+        } else {
+            QTest::keyClicks(edit, text);
+        }
     }
 
     void showPanel()
@@ -419,11 +426,6 @@ private slots:
         click("editConfigurationButton");
         type("sshPortLineEdit", QString::number(closedPort()));
         click("saveButton");
-        QVERIFY(m_view->saving());
-        QVERIFY(find<OVMessageInfo>("infoMessage")->isVisible());
-        QCOMPARE(find<OVMessageInfo>("infoMessage")->message(), QStringLiteral("Validating device credentials..."));
-        QVERIFY(!find<OVButton>("saveButton")->isEnabled());
-        QVERIFY(find<OVButton>("cancelButton")->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!m_view->saving(), NetworkBound);
 
         QVERIFY(m_editing->value());
@@ -448,8 +450,15 @@ private slots:
         click("editConfigurationButton");
         type("passwordLineEdit", QStringLiteral("secret"));
         click("saveButton");
+        // The SSH handshake is still under way.
+        QVERIFY(m_view->saving());
+        QVERIFY(find<OVMessageInfo>("infoMessage")->isVisible());
+        QCOMPARE(find<OVMessageInfo>("infoMessage")->message(), QStringLiteral("Validating device credentials..."));
+        QVERIFY(!find<OVButton>("saveButton")->isEnabled());
+        QVERIFY(find<OVButton>("cancelButton")->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!m_view->saving(), NetworkBound);
 
+        QVERIFY(!find<OVMessageInfo>("infoMessage")->isVisible());
         QVERIFY2(!m_editing->value(), qPrintable(m_device->error().value_or(QString())));
         QVERIFY(router.receivedSentences().contains(QStringList {QStringLiteral("/system/routerboard/print")}));
         QCOMPARE(Secrets::decrypt(m_device->password().value_or(QString())).response, QStringLiteral("secret"));
