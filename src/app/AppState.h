@@ -15,6 +15,13 @@ public:
     {
     }
 
+    // The vendor's servers: the upgrade server (latest release per channel) and the download
+    // server (RouterOS packages). Tests point them at loopback.
+    QString upgradeServer() const { return m_upgradeServer; }
+    QString downloadServer() const { return m_downloadServer; }
+    void setUpgradeServer(const QString& url) { m_upgradeServer = url; }
+    void setDownloadServer(const QString& url) { m_downloadServer = url; }
+
     bool showAddDevice() const { return m_showAddDevice; }
     bool showSettings() const { return m_showSettings; }
     QString currentRouterOS() const { return m_currentRouterOS; }
@@ -50,4 +57,6 @@ private:
     bool m_showAddDevice = false;
     bool m_showSettings = false;
     QString m_currentRouterOS = QStringLiteral("Unknown");
+    QString m_upgradeServer = QStringLiteral("https://upgrade.mikrotik.com");
+    QString m_downloadServer = QStringLiteral("https://download.mikrotik.com");
 };

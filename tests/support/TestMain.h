@@ -1,6 +1,9 @@
 #pragma once
 
+// Core tests do not link the widgets module; widget tests do.
+#if __has_include(<QApplication>)
 #include <QApplication>
+#endif
 #include <QCoreApplication>
 #include <QStandardPaths>
 #include <QTest>
