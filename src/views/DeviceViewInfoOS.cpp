@@ -298,7 +298,7 @@ QCoro::Task<> DeviceViewInfoOS::runRouterOSUpdate(QPointer<Device> device, QPoin
         std::unique_ptr<OVUpdateRouterOS> action;
         try {
             action = std::make_unique<OVUpdateRouterOS>(
-                device, currentRouterOS, restApiValidSSL, restApiTimeout, downgrade);
+                device, currentRouterOS, restApiValidSSL, restApiTimeout, downgrade, downloadServer);
         } catch (const OVUpdateRouterOSError&) {
             // Nothing to install (no release known, or no architecture): end quietly.
         }
