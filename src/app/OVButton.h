@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+class QPainter;
+
 #include <functional>
 #include <optional>
 
@@ -33,6 +35,12 @@ public:
     // Presses the button as a click would (does nothing while disabled).
     void click();
 
+    // The shared frame of the action controls: fill and clip to the rounded shape first, then the
+    // content, then the outline (whose outer half the clip cuts away).
+    static QColor outlineColor();
+    static void beginFrame(QPainter& painter, const QRect& rect, const QColor& fill);
+    static void endFrame(QPainter& painter, const QRect& rect);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
@@ -50,4 +58,5 @@ private:
     QColor m_foregroundColor;
     std::optional<QString> m_iconName;
     bool m_pressed = false;
+    bool m_hovered = false;
 };
