@@ -17,6 +17,8 @@ enum class OVRouterOSError { LOGIN, API, MISSING_PARAM, UNKNOW };
 struct SocketError
 {
     QString description;
+
+    bool operator==(const SocketError&) const = default;
 };
 
 // Whatever ended an API exchange unsuccessfully.

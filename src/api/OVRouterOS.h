@@ -34,6 +34,12 @@ public:
     // Never throws.
     CallResult call(const Request& request);
 
+    // Milliseconds allowed for the connection (TCP and TLS handshake) and for each wait for reply
+    // bytes, from the time-out text in whole seconds. Empty or unusable texts give 10 s; "0" gives
+    // no connect time-out of its own, but the wait is still bounded.
+    static int connectTimeoutMsecs(const QString& apiTimeout);
+    static int readTimeoutMsecs(const QString& apiTimeout);
+
     std::optional<QString> userName;
     std::optional<QString> password;
     std::optional<QString> hostName;
@@ -41,4 +47,15 @@ public:
     bool ssl = false;
     bool apiValidSSL = false;
     QString apiTimeout;
+
+private:
+    // These throw ApiError values; call() turns them into its result.
+    void connect();
+    bool login(); // false: the router refused or broke off the login (the socket is closed)
+    bool writeWord(const QString& word, bool endOfSentence);
+    bool writeBytes(const QByteArray& bytes);
+    QByteArray readOnce(); // empty: the router closed the connection
+    void closeSocket();
+
+    std::unique_ptr<QTcpSocket> tcpSocket;
 };

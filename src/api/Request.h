@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -22,8 +23,11 @@ public:
         , apiType(apiType)
         , querys(std::move(querys))
         , uid(std::move(uid))
-    {
-    }
+    { }
+
+    // The command's words in sending order; the last one closes the sentence. Empty when a value
+    // the kind of request needs (api, params or uid) is missing.
+    std::optional<QStringList> words() const;
 
     std::optional<QString> api;
     std::optional<Map> params;

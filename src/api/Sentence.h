@@ -33,6 +33,7 @@ private:
     void parseDone(const QByteArray& data, qsizetype offset);
     void parseTrap(const QByteArray& data, qsizetype offset);
     void parseRows(const QByteArray& data, qsizetype offset);
+    void parseAttributes(const QByteArray& data, qsizetype offset, bool ascii);
 
     std::optional<QByteArray> oldData;
 };

@@ -25,6 +25,8 @@ public:
         std::chrono::milliseconds pause {2000};
         QString probeTimeout {QStringLiteral("3")};
         std::chrono::milliseconds waitLimit {std::chrono::minutes(10)};
+        // A package download that receives nothing for this long fails.
+        std::chrono::milliseconds transferTimeout {std::chrono::seconds(60)};
     };
 
     OVUpdateRouter(Device* device, bool restApiValidSSL, QString restApiTimeout);
@@ -49,6 +51,9 @@ public:
 protected:
     // Sends one command through the device; a device deleted meanwhile is a failure.
     QCoro::Task<ValidateReturn> sendCommand(OVRequestCommand command);
+    // False once the device has been destroyed or deleted from its store.
+    bool deviceAlive() const;
+    static ValidateReturn deviceGone();
 
 private:
     Timing m_timing;

@@ -8,6 +8,8 @@
 #include <optional>
 
 // Why an OVUpdateRouterOS could not be made. The view drops it silently and clears its flag.
+// A version or architecture that could not name a folder or file of the cache (empty, "." or
+// "..", or holding a path separator) counts as unknown.
 enum class OVUpdateRouterOSError { unknownRouterosVersion, unknownDeviceArch, noCacheDirectory };
 
 // Installs one RouterOS version: download into the package cache unless cached, upload by SFTP

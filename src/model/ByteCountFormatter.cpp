@@ -14,6 +14,12 @@ struct Scaled
     int unit;
 };
 
+int decimalsFor(int unit)
+{
+    // More precision for the larger units: 1 KB, 1.5 MB, 1.07 GB.
+    return unit == 1 ? 0 : (unit == 2 ? 1 : 2);
+}
+
 Scaled scale(qint64 bytes, double base)
 {
     double value = static_cast<double>(bytes);
@@ -21,6 +27,14 @@ Scaled scale(qint64 bytes, double base)
     while (std::fabs(value) >= base && unit < static_cast<int>(units.size()) - 1) {
         value /= base;
         ++unit;
+    }
+    // A value that rounds up to a whole next unit is written in that unit ("1 MB", not "1000 KB").
+    if (unit > 0 && unit < static_cast<int>(units.size()) - 1) {
+        const double factor = std::pow(10.0, decimalsFor(unit));
+        if (std::round(std::fabs(value) * factor) / factor >= base) {
+            value /= base;
+            ++unit;
+        }
     }
     return {value, unit};
 }
@@ -32,9 +46,8 @@ QString format(qint64 bytes, double base)
     const Scaled s = scale(bytes, base);
     if (s.unit == 0)
         return QStringLiteral("%1 %2").arg(bytes).arg(std::llabs(bytes) == 1 ? "byte" : "bytes");
-    // More precision for the larger units, trailing zeros dropped: 1 KB, 1.5 MB, 1.07 GB.
-    const int decimals = s.unit == 1 ? 0 : (s.unit == 2 ? 1 : 2);
-    QString number = QLocale::c().toString(s.value, 'f', decimals);
+    // Trailing zeros are dropped.
+    QString number = QLocale::c().toString(s.value, 'f', decimalsFor(s.unit));
     if (number.contains('.')) {
         while (number.endsWith('0'))
             number.chop(1);

@@ -105,15 +105,15 @@ public:
 
     // Runs one command through the back-end the control method names ("REST" exactly: REST,
     // else API) and parses the reply. Never throws; on failure the JSON value is an empty object.
-    QCoro::Task<std::pair<ValidateReturn, QJsonValue>> makeCall(OVRequestCommand command, bool restApiValidSSL,
-        QString restApiTimeout);
+    QCoro::Task<std::pair<ValidateReturn, QJsonValue>> makeCall(
+        OVRequestCommand command, bool restApiValidSSL, QString restApiTimeout);
 
     // Asks the router system_resource, system_package, system_routerboard and system_health and
     // copies the answers into the attributes; stamps lastupdated and saves only when all four
     // succeeded. Throws RefreshCancelled when `cancellation` is marked at a check (after the
     // first three commands), or when the device is deleted while the refresh waits.
-    QCoro::Task<ValidateReturn> refreshDevice(bool restApiValidSSL, QString restApiTimeout,
-        std::shared_ptr<TaskHandle> cancellation = {});
+    QCoro::Task<ValidateReturn> refreshDevice(
+        bool restApiValidSSL, QString restApiTimeout, std::shared_ptr<TaskHandle> cancellation = {});
 
     // The readings of the stored health reply, in reply order. Throws HealthParseError when
     // the stored text is not JSON.
@@ -135,6 +135,14 @@ private:
 
     template<typename T>
     void assign(T& field, const T& value);
+
+    // The refresh's steps: each copies what it reads of one reply into the attributes.
+    void applyResource(const QJsonValue& reply);
+    void applyPackages(const QJsonValue& reply);
+    void applyRouterboard(const QJsonValue& reply);
+    void applyHealth(const QJsonValue& reply);
+    // The given handle, or the one in refreshTask when none was given, has been cancelled.
+    bool refreshCancelled(const std::shared_ptr<TaskHandle>& cancellation) const;
 
     PersistenceController* m_controller = nullptr;
     qint64 m_rowId = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QHash>
 #include <QPointer>
 
 class Device;
@@ -23,6 +24,15 @@ public:
     int rowOf(const Device* device) const;
 
 private:
+    void onInserted(Device* device);
+    void onRemoved(Device* device);
+    void onChanged(Device* device);
+    // Where `device` belongs among the rows, leaving out `skipRow` (its own row, or -1).
+    int insertionRow(const Device* device, int skipRow) const;
+    bool less(const Device* a, const Device* b) const;
+
     PersistenceController& m_store;
     QList<QPointer<Device>> m_rows;
+    QHash<const Device*, quint64> m_arrival;
+    quint64 m_nextArrival = 0;
 };

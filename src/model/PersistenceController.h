@@ -2,7 +2,9 @@
 
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 
 #include <optional>
@@ -52,9 +54,13 @@ signals:
 private:
     friend class Device;
     void markDirty(Device* device);
+    void connectDevices();
+    // The transaction behind save(): the error when it failed and was rolled back.
+    std::optional<QSqlError> write();
 
     QString m_path;
     QString m_connectionName;
     QList<Device*> m_devices;
     QList<Device*> m_deleted;
+    QSet<Device*> m_dirtyDevices;
 };
