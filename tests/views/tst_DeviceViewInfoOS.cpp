@@ -153,10 +153,6 @@ void TestDeviceViewInfoOS::offer_data()
     QTest::newRow("os two pre-releases") << os << Text("7.14rc1") << Text("7.14beta2") << false << OfferKind::text << ""
                                          << "Newer than current"
                                          << "";
-    QTest::newRow("os upper-case RC is no pre-release")
-        << os << Text("7.14RC1") << Text("7.13") << false << OfferKind::text << ""
-        << "Newer than current"
-        << "";
     QTest::newRow("os beta below its release")
         << os << Text("7.13beta2") << Text("7.13") << false << OfferKind::update << up << "Update to 7.13"
         << "Update RouterOS on the device";

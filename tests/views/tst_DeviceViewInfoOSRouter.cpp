@@ -242,6 +242,7 @@ void TestDeviceViewInfoOSRouter::panelsShowARefreshedDevice()
     QCOMPARE(cpu->chart()->axes(Qt::Vertical).constFirst()->property("categories").toStringList(),
         QStringList {"CPU: 12.0% used"});
 
+    QCoreApplication::processEvents();
     const QString path = QDir(QCoreApplication::applicationDirPath()).filePath("device-panels.png");
     QVERIFY(window.grab().save(path));
 }
