@@ -1,12 +1,12 @@
 // Start-up to the first drawn main window with 1,000 stored devices, and how long the window's
 // event loop goes without processing events while a refresh waits on a router that never answers.
-#include "FakeApiRouter.h"
-#include "RouterData.h"
 #include "app/ContentView.h"
 #include "app/OrvantaApp.h"
 #include "app/Settings.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
+#include "support/FakeApiRouter.h"
+#include "support/RouterData.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -89,9 +89,7 @@ void BM_EventLoopWhileRouterSilent(benchmark::State& state)
         sinceTick.start();
         qint64 longest = 0;
         QTimer ticker;
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            longest = std::max(longest, sinceTick.restart());
-        });
+        QObject::connect(&ticker, &QTimer::timeout, [&] { longest = std::max(longest, sinceTick.restart()); });
         ticker.start(1);
         while (!finished)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);

@@ -224,8 +224,8 @@ void ContentView::selectDevice(Device* device)
     refreshSelected(device, this, handle);
 }
 
-QCoro::Task<> ContentView::refreshSelected(QPointer<Device> device, QPointer<ContentView> view,
-    std::shared_ptr<TaskHandle> handle)
+QCoro::Task<> ContentView::refreshSelected(
+    QPointer<Device> device, QPointer<ContentView> view, std::shared_ptr<TaskHandle> handle)
 {
     const bool validSSL = Settings::instance().restApiValidSSL();
     const QString timeout = Settings::instance().restApiTimeout();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Device.h"
 #include "model/DeviceListModel.h"
 #include "model/HealthItem.h"
 #include "views/EditingState.h"
@@ -12,7 +13,6 @@
 #include <memory>
 
 class AppState;
-class Device;
 class DeviceView;
 class OVToolbarView;
 class PersistenceController;
@@ -47,8 +47,8 @@ public:
     void setListColumnVisible(bool visible);
 
 private:
-    static QCoro::Task<> refreshSelected(QPointer<Device> device, QPointer<ContentView> view,
-        std::shared_ptr<TaskHandle> handle);
+    static QCoro::Task<> refreshSelected(
+        QPointer<Device> device, QPointer<ContentView> view, std::shared_ptr<TaskHandle> handle);
 
     void setSelectedDevice(Device* device);
     void makeRows(int first, int last);

@@ -93,8 +93,8 @@ void DeviceRow::redraw()
     }
 
     QFont addressFont = font();
-    addressFont.setPointSize(size == QLatin1String("Small") || size == QLatin1String("Medium") ? title3PointSize
-                                                                                                : title2PointSize);
+    addressFont.setPointSize(
+        size == QLatin1String("Small") || size == QLatin1String("Medium") ? title3PointSize : title2PointSize);
     m_address->setFont(addressFont);
     m_address->setText(m_device->address().value_or(QStringLiteral("Unknown Address")));
 

@@ -15,8 +15,8 @@
 
 #include <cstdio>
 
-OrvantaApp::OrvantaApp(PersistenceController& store, const QString& upgradeServer, const QString& downloadServer,
-    QObject* parent)
+OrvantaApp::OrvantaApp(
+    PersistenceController& store, const QString& upgradeServer, const QString& downloadServer, QObject* parent)
     : QObject(parent)
     , m_store(store)
 {

@@ -8,8 +8,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-DeviceView::DeviceView(Device* device, AppState& state, EditingState& editing, HealthListState& health,
-    QWidget* parent)
+DeviceView::DeviceView(Device* device, AppState& state, EditingState& editing, HealthListState& health, QWidget* parent)
     : QWidget(parent)
     , m_device(device)
     , m_state(state)

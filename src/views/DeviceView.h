@@ -17,8 +17,8 @@ class DeviceView : public QWidget
 {
     Q_OBJECT
 public:
-    DeviceView(Device* device, AppState& state, EditingState& editing, HealthListState& health,
-        QWidget* parent = nullptr);
+    DeviceView(
+        Device* device, AppState& state, EditingState& editing, HealthListState& health, QWidget* parent = nullptr);
 
     Device* device() const { return m_device; }
 

@@ -60,9 +60,9 @@ DeviceViewInfo::DeviceViewInfo(Device* device, AppState& state, HealthListState&
 
     auto* topRow = new QHBoxLayout();
     auto* leftColumn = new QVBoxLayout();
-    m_os = new DeviceViewInfoOS(device, state, health, m_panel);
+    m_os = new DeviceViewInfoOS(device, &state, &health, m_panel);
     leftColumn->addWidget(m_os);
-    m_healthPanel = new DeviceViewInfoHealth(device, health, m_panel);
+    m_healthPanel = new DeviceViewInfoHealth(device, &health, m_panel);
     leftColumn->addWidget(m_healthPanel);
     leftColumn->addStretch(1);
     topRow->addLayout(leftColumn);
@@ -82,12 +82,12 @@ DeviceViewInfo::DeviceViewInfo(Device* device, AppState& state, HealthListState&
     auto* buttons = new QHBoxLayout(m_buttonRow);
     buttons->setContentsMargins(0, 0, 0, 0);
     buttons->addStretch(1);
-    m_rebootButton = new OVButton("restart.circle", tr("Reboot"), tr("Restart the device"), [this] { rebootDevice(); },
-        m_buttonRow);
+    m_rebootButton = new OVButton(
+        "restart.circle", tr("Reboot"), tr("Restart the device"), [this] { rebootDevice(); }, m_buttonRow);
     m_rebootButton->setObjectName("rebootButton");
     buttons->addWidget(m_rebootButton);
-    m_shutdownButton = new OVButton("power.circle", tr("Shutdown"), tr("Shutdown the device"),
-        [this] { shutdownDevice(); }, m_buttonRow);
+    m_shutdownButton = new OVButton(
+        "power.circle", tr("Shutdown"), tr("Shutdown the device"), [this] { shutdownDevice(); }, m_buttonRow);
     m_shutdownButton->setObjectName("shutdownButton");
     buttons->addWidget(m_shutdownButton);
     panelLayout->addWidget(m_buttonRow);
@@ -161,9 +161,8 @@ void DeviceViewInfo::redraw()
         return;
     case Status::Error: {
         QPointer<Device> device = m_device;
-        auto* box = new OVMessageError([device]() -> std::optional<QString> {
-            return device ? device->error() : std::nullopt;
-        });
+        auto* box = new OVMessageError(
+            [device]() -> std::optional<QString> { return device ? device->error() : std::nullopt; });
         box->setObjectName("statusErrorMessage");
         box->refresh();
         m_statusWidget = box;

@@ -1,10 +1,10 @@
-#include "TestMain.h"
 #include "app/AppState.h"
 #include "app/ContentView.h"
 #include "app/DeviceRow.h"
 #include "app/Settings.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
+#include "support/TestMain.h"
 #include "views/DeviceView.h"
 
 #include <QAbstractItemModelTester>

@@ -1,21 +1,22 @@
 // The whole road through the real application: add a device through the form, select it with
 // refresh-on-select, read what the panels show, restart it, delete it, and start the application
 // again over the same store. Real store, keychain, fake router, SSH server and vendor server.
-#include "FakeApiRouter.h"
-#include "HttpsServer.h"
-#include "RouterData.h"
-#include "SshServer.h"
-#include "TestCertificates.h"
-#include "TestMain.h"
 #include "app/AppState.h"
 #include "app/ContentView.h"
 #include "app/DeviceRow.h"
 #include "app/OVButton.h"
+#include "app/OVButtonUpdate.h"
 #include "app/OrvantaApp.h"
 #include "app/Settings.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "model/Secrets.h"
+#include "support/FakeApiRouter.h"
+#include "support/HttpsServer.h"
+#include "support/RouterData.h"
+#include "support/SshServer.h"
+#include "support/TestCertificates.h"
+#include "support/TestMain.h"
 #include "views/AddDeviceView.h"
 #include "views/DeviceViewInfo.h"
 #include "views/DeviceViewInfoCharts.h"
@@ -58,6 +59,10 @@ QStringList TestEndToEnd::shownTexts(QWidget* root)
         if (button->isVisibleTo(root))
             texts << button->text();
     }
+    for (OVButtonUpdate* button : root->findChildren<OVButtonUpdate*>()) {
+        if (button->isVisibleTo(root))
+            texts << button->text();
+    }
     return texts;
 }
 
@@ -84,10 +89,13 @@ void TestEndToEnd::wholeRoad()
     settings.setDisplayDeviceOsMetrics(true);
     settings.setRestApiTimeout("5");
 
-    QTemporaryDir dir;
-    const QString storePath = dir.filePath("Orvanta.sqlite");
-    auto store = std::make_unique<PersistenceController>(storePath);
-    auto app = std::make_unique<OrvantaApp>(*store, vendor.baseUrl(), vendor.baseUrl());
+    // The forms work on the application's shared store, so this test does too, starting empty.
+    PersistenceController& store = PersistenceController::shared();
+    for (Device* old : store.devices())
+        store.deleteDevice(old);
+    store.saveOrDie();
+    const QString storePath = store.databasePath();
+    auto app = std::make_unique<OrvantaApp>(store, vendor.baseUrl(), vendor.baseUrl());
     QMainWindow* window = app->mainWindow();
     app->showMainWindow();
     QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -100,6 +108,8 @@ void TestEndToEnd::wholeRoad()
     QTest::mouseClick(window->findChild<QAbstractButton*>("addDeviceButton"), Qt::LeftButton);
     QTRY_VERIFY(qobject_cast<AddDeviceView*>(window->centralWidget()));
     auto* form = window->centralWidget();
+    // Let the new content be laid out before clicking into it.
+    QTest::qWait(50);
     QTest::keyClicks(form->findChild<QLineEdit*>("addressLineEdit"), "127.0.0.1");
     QTest::keyClicks(form->findChild<QLineEdit*>("passwordLineEdit"), data.password);
     auto* ssl = form->findChild<QAbstractButton*>("sslCheckBox");
@@ -116,8 +126,8 @@ void TestEndToEnd::wholeRoad()
     form->findChild<OVButton*>("addButton")->click();
     QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<ContentView*>(window->centralWidget()), 30000);
 
-    QCOMPARE(store->devices().size(), 1);
-    QPointer<Device> device = store->devices().first();
+    QCOMPARE(store.devices().size(), 1);
+    QPointer<Device> device = store.devices().first();
     QCOMPARE(device->address(), std::optional<QString>("127.0.0.1"));
     QCOMPARE(Secrets::decrypt(device->password().value_or(QString())).response, std::optional<QString>(data.password));
 
@@ -163,27 +173,27 @@ void TestEndToEnd::wholeRoad()
     auto* deleteButton = row->findChild<QAbstractButton*>("deleteButton");
     QVERIFY(deleteButton->isVisible());
     QTest::mouseClick(deleteButton, Qt::LeftButton);
-    QTRY_VERIFY(store->devices().isEmpty());
+    QTRY_VERIFY(store.devices().isEmpty());
     QTRY_VERIFY(!device);
     screenshot(window, "6-deleted");
 
     // A device left busy by a process that ended: the next start repairs it.
-    Device* stale = store->insertDevice();
+    Device* stale = store.insertDevice();
     stale->setAddress(QStringLiteral("192.0.2.1"));
     stale->setControlMethod(QStringLiteral("REST"));
     stale->setRebooting(true);
     stale->setUpgradingRouterOS(true);
     stale->setError(QStringLiteral("Web-SSL error: gone"));
-    store->saveOrDie();
+    store.saveOrDie();
     app.reset();
-    store.reset();
 
-    store = std::make_unique<PersistenceController>(storePath);
-    app = std::make_unique<OrvantaApp>(*store, vendor.baseUrl(), vendor.baseUrl());
+    // The next start loads the file afresh, as a new process would.
+    PersistenceController restarted(storePath);
+    app = std::make_unique<OrvantaApp>(restarted, vendor.baseUrl(), vendor.baseUrl());
     app->showMainWindow();
     QVERIFY(QTest::qWaitForWindowExposed(app->mainWindow()));
-    QCOMPARE(store->devices().size(), 1);
-    Device* repaired = store->devices().first();
+    QCOMPARE(restarted.devices().size(), 1);
+    Device* repaired = restarted.devices().first();
     QVERIFY(!repaired->isBusy());
     QVERIFY(repaired->ssl());
     QCOMPARE(repaired->error(), std::optional<QString>(QString()));

@@ -1,11 +1,11 @@
-#include "StdoutCapture.h"
-#include "TestMain.h"
 #include "app/AppState.h"
 #include "app/ContentView.h"
 #include "app/OrvantaApp.h"
 #include "maintenance/OVCache.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
+#include "support/StdoutCapture.h"
+#include "support/TestMain.h"
 #include "views/AddDeviceView.h"
 
 #include <QDir>

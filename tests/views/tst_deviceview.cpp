@@ -1,12 +1,12 @@
-#include "FakeApiRouter.h"
-#include "RouterData.h"
-#include "TestMain.h"
 #include "app/AppState.h"
 #include "app/OVButton.h"
 #include "app/Settings.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "model/Secrets.h"
+#include "support/FakeApiRouter.h"
+#include "support/RouterData.h"
+#include "support/TestMain.h"
 #include "views/DeviceView.h"
 #include "views/DeviceViewConfig.h"
 #include "views/DeviceViewInfo.h"
@@ -121,8 +121,8 @@ void TestDeviceView::statusLineShowsErrorThenFirstBusyFlag_data()
     QTest::newRow("refreshing") << QString() << QStringList {"refreshing"} << "Refreshing device information...";
     QTest::newRow("error hides busy") << "Error during login: " << QStringList {"refreshing", "rebooting"}
                                       << "Error during login: ";
-    QTest::newRow("os upgrade before restart") << QString() << QStringList {"upgradingRouterOS", "rebooting"}
-                                               << "Updating RouterOS...";
+    QTest::newRow("os upgrade before restart")
+        << QString() << QStringList {"upgradingRouterOS", "rebooting"} << "Updating RouterOS...";
     QTest::newRow("boot before os") << QString() << QStringList {"upgradingRouterBOOT", "upgradingRouterOS"}
                                     << "Updating RouterBOOT...";
     QTest::newRow("restart") << QString() << QStringList {"rebooting", "shuttingdown"} << "Restarting device...";
