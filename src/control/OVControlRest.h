@@ -9,4 +9,8 @@ class OVControlRest : public OVControl
 public:
     using OVControl::OVControl;
     QCoro::Task<ValidateReturn> makeCall(OVRequestCommand command) override;
+
+    // The time-out setting in milliseconds, for both the silence between bytes and the whole
+    // exchange: "", "0" and text that is not a positive number of seconds give 10 s.
+    static int timeoutMilliseconds(const QString& timeout);
 };
