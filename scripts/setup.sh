@@ -11,7 +11,7 @@ packages=(
     libbenchmark-dev
     fonts-materialdesignicons-webfont
     dbus dbus-x11 gnome-keyring libsecret-tools
-    openssh-server openssh-client openssl python3 ccache
+    openssh-server openssh-client openssl python3 python3-asyncssh ccache
 )
 
 missing=()

@@ -1,7 +1,10 @@
 #include "Secrets.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QEventLoop>
+#include <QLockFile>
+#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QTimer>
 
@@ -105,6 +108,21 @@ std::optional<QByteArray> aes128cbc(bool encipher, const QByteArray& key, const 
     return out;
 }
 
+KeychainResult readItem(const QString& name)
+{
+    auto read = std::make_unique<QKeychain::ReadPasswordJob>(keychainService);
+    read->setKey(name);
+    return runJob(std::move(read));
+}
+
+QString lockFilePath()
+{
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    return dir + QStringLiteral("/orvanta-keychain.lock");
+}
+
 } // namespace
 
 namespace Secrets {
@@ -133,15 +151,23 @@ QString randomString(int length)
 
 QString initEnc(const QString& name)
 {
-    auto read = std::make_unique<QKeychain::ReadPasswordJob>(keychainService);
-    read->setKey(name);
-    const KeychainResult found = runJob(std::move(read));
+    const KeychainResult found = readItem(name);
     if (found.error == QKeychain::NoError)
         return found.text;
-    // Only a missing item is made anew: replacing an item that merely could not be read would
-    // make every stored password unreadable.
+    // Only a missing item may be made anew: replacing an item that merely could not be read
+    // would make every stored password unreadable.
     if (found.error != QKeychain::EntryNotFound)
         keychainFailure(name, found.error);
+
+    // Two processes making the same item at once would each encipher with a key that the other
+    // then overwrites; whoever comes second must take the first one's value instead.
+    QLockFile lock(lockFilePath());
+    lock.tryLock(keychainTimeoutMs);
+    const KeychainResult again = readItem(name);
+    if (again.error == QKeychain::NoError)
+        return again.text;
+    if (again.error != QKeychain::EntryNotFound)
+        keychainFailure(name, again.error);
 
     printLine(QStringLiteral("Info: ") + name + QStringLiteral(" does not exist, creating..."));
     const QString value = randomString(16);

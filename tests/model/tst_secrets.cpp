@@ -58,7 +58,11 @@ private slots:
     void undecipherable();
     void valueSurvivesIntoTheNextProcess();
     void firstUseCreatesBothItemsOnce();
+    void simultaneousFirstUsesAgreeOnTheKeys();
     void unreachableKeychainStopsWithResultCode();
+
+private:
+    std::optional<QByteArray> runInFreshKeyring(const QString& program, const QStringList& arguments);
 };
 
 void TestSecrets::randomStringUsesTheAlphabetEvenly()
@@ -143,18 +147,18 @@ void TestSecrets::valueSurvivesIntoTheNextProcess()
     QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), password + QLatin1Char('\n'));
 }
 
-void TestSecrets::firstUseCreatesBothItemsOnce()
+// Runs `program` with `arguments` in a D-Bus session and keyring of their own, so that the items
+// are certainly missing at first and other tests sharing the session keyring are not disturbed.
+// Empty when the keyring helper is not at hand.
+std::optional<QByteArray> TestSecrets::runInFreshKeyring(const QString& program, const QStringList& arguments)
 {
-    // A keyring of its own, so that the items are certainly missing and other tests sharing the
-    // session keyring are not disturbed.
     const QString withKeyring
         = qEnvironmentVariable("ORVANTA_TEST_DATA") + QStringLiteral("/../scripts/with-keyring.sh");
     if (!QFile::exists(withKeyring))
-        QSKIP("runs only through the test script, which provides the keyring helper");
+        return std::nullopt;
     QTemporaryDir home;
-    QVERIFY(home.isValid());
     for (const char* dir : {"data", "config", "cache", "runtime"})
-        QVERIFY(QDir(home.path()).mkpath(QString::fromLatin1(dir)));
+        QDir(home.path()).mkpath(QString::fromLatin1(dir));
     QFile::setPermissions(
         home.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
@@ -169,15 +173,41 @@ void TestSecrets::firstUseCreatesBothItemsOnce()
     QProcess child;
     child.setProcessEnvironment(env);
     child.start(QStringLiteral("dbus-run-session"),
-        {QStringLiteral("--"), QStringLiteral("bash"), withKeyring, selfPath(), QStringLiteral("--first-use")});
-    QVERIFY(child.waitForFinished(processTimeoutMs));
-    QCOMPARE(child.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
+        QStringList {QStringLiteral("--"), QStringLiteral("bash"), withKeyring, program} + arguments);
+    if (!child.waitForFinished(processTimeoutMs) || child.exitCode() != 0)
+        return QByteArray("failed: ") + child.readAllStandardError();
+    return child.readAllStandardOutput();
+}
+
+void TestSecrets::firstUseCreatesBothItemsOnce()
+{
+    const auto output = runInFreshKeyring(selfPath(), {QStringLiteral("--first-use")});
+    if (!output)
+        QSKIP("runs only through the test script, which provides the keyring helper");
+    QCOMPARE(QString::fromUtf8(*output),
         QStringLiteral("Info: orvanta_iv does not exist, creating...\n"
                        "Info: orvanta_key does not exist, creating...\n"
                        "-- later --\n"
                        "first\n"
                        "second\n"));
+}
+
+void TestSecrets::simultaneousFirstUsesAgreeOnTheKeys()
+{
+    // Twelve processes start enciphering at once on a keychain without items; every value must
+    // still decipher afterwards.
+    const QString script
+        = QStringLiteral("for i in $(seq 1 12); do \"$0\" --encrypt \"pw$i\" > \"$1/out$i\" & done; wait; "
+                         "for i in $(seq 1 12); do \"$0\" --decrypt \"$(tail -n 1 \"$1/out$i\")\"; done");
+    QString expected;
+    for (int i = 1; i <= 12; ++i)
+        expected += QStringLiteral("pw%1\n").arg(i);
+    QTemporaryDir outputs;
+    const auto output
+        = runInFreshKeyring(QStringLiteral("bash"), {QStringLiteral("-c"), script, selfPath(), outputs.path()});
+    if (!output)
+        QSKIP("runs only through the test script, which provides the keyring helper");
+    QCOMPARE(QString::fromUtf8(*output), expected);
 }
 
 void TestSecrets::unreachableKeychainStopsWithResultCode()
@@ -210,9 +240,12 @@ int main(int argc, char* argv[])
             list << QString::fromLocal8Bit(argv[i]);
         return list;
     }();
-    if (args.size() >= 2 && (args[1] == QLatin1String("--decrypt") || args[1] == QLatin1String("--first-use"))) {
+    const QStringList modes {QStringLiteral("--decrypt"), QStringLiteral("--encrypt"), QStringLiteral("--first-use")};
+    if (args.size() >= 2 && modes.contains(args[1])) {
         QCoreApplication app(argc, argv);
-        if (args[1] == QLatin1String("--decrypt")) {
+        if (args[1] == QLatin1String("--encrypt")) {
+            std::puts(Secrets::encrypt(args.value(2)).toUtf8().constData());
+        } else if (args[1] == QLatin1String("--decrypt")) {
             std::puts(Secrets::decrypt(args.value(2)).response.value_or(QString()).toUtf8().constData());
         } else {
             const QString first = Secrets::encrypt(QStringLiteral("first"));
