@@ -1,0 +1,77 @@
+#include "DeviceRefresh.h"
+
+#include "HealthListState.h"
+#include "app/Settings.h"
+#include "model/Device.h"
+
+#include <cstdio>
+#include <exception>
+
+namespace {
+// Errors of a refresh started from a panel go to the standard output only.
+void printLine(const char* text)
+{
+    std::fputs(text, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+} // namespace
+
+void DeviceRefresh::toggle(Device* device, HealthListState* health)
+{
+    if (!device)
+        return;
+    device->setError(QStringLiteral(""));
+    if (device->refreshing()) {
+        const std::shared_ptr<TaskHandle> running = device->refreshTask();
+        if (!running)
+            return;
+        running->cancel();
+        device->setRefreshing(false);
+        device->setError(QStringLiteral(""));
+        return;
+    }
+    device->setRefreshing(true);
+    auto handle = std::make_shared<TaskHandle>();
+    device->setRefreshTask(handle);
+    run(device, health, handle);
+}
+
+QCoro::Task<> DeviceRefresh::run(
+    QPointer<Device> device, QPointer<HealthListState> health, std::shared_ptr<TaskHandle> handle)
+{
+    const bool validSSL = Settings::instance().restApiValidSSL();
+    const QString timeout = Settings::instance().restApiTimeout();
+
+    ValidateReturn result;
+    try {
+        result = co_await device->refreshDevice(validSSL, timeout, handle);
+    } catch (const std::exception& error) {
+        printLine(error.what());
+        co_return;
+    }
+    if (!device) {
+        printLine(RefreshCancelled().what());
+        co_return;
+    }
+    if (!result.success) {
+        device->setError(result.message);
+        device->setRefreshing(false);
+        co_return;
+    }
+    device->setError(QStringLiteral(""));
+    if (handle->isCancelled()) {
+        printLine(RefreshCancelled().what());
+        co_return;
+    }
+    QList<HealthItem> items;
+    try {
+        items = device->healthArray();
+    } catch (const std::exception& error) {
+        printLine(error.what());
+        co_return;
+    }
+    if (health)
+        health->setItems(items);
+    device->setRefreshing(false);
+}
