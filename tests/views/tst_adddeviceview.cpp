@@ -86,6 +86,14 @@ private:
         type("passwordLineEdit", password);
     }
 
+    // A real SSH server and a plain API router on this machine, and the form filled in for them.
+    void startAndFill(SshServer& ssh, FakeApiRouter& apiRouter)
+    {
+        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
+        QVERIFY(apiRouter.start());
+        fillPlainApi(apiRouter.port(), ssh.port(), QStringLiteral("secret"));
+    }
+
 private slots:
     void init()
     {
@@ -367,21 +375,28 @@ private slots:
     void cancelClosesAtOnceAndTheAttemptRunsOn()
     {
         SshServer ssh(QStringLiteral("admin"), QStringLiteral("secret"));
-        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
         FakeApiRouter apiRouter;
-        QVERIFY(apiRouter.start());
-        fillPlainApi(apiRouter.port(), ssh.port(), QStringLiteral("secret"));
+        startAndFill(ssh, apiRouter);
+        if (QTest::currentTestFailed())
+            return;
         click("addButton");
         QVERIFY(m_view->adding());
         click("cancelButton");
         QVERIFY(!m_appState->showAddDevice());
-        // The window drops the form as soon as the flag clears.
+        // The window drops the form as soon as the flag clears; the user opens a new one.
         delete m_view;
+        m_appState->setShowAddDevice(true);
+        m_view = new AddDeviceView(*m_appState);
+        m_view->show();
+        type("addressLineEdit", QStringLiteral("typed meanwhile"));
 
         QTRY_COMPARE_WITH_TIMEOUT(stored().size(), 1, NetworkBound);
         QCOMPARE(stored().first()->address(), QStringLiteral("127.0.0.1"));
-        QVERIFY(!m_appState->showAddDevice());
         QVERIFY(!PersistenceController::shared().hasChanges());
+        // The new form stays open with what was typed into it.
+        QVERIFY(m_appState->showAddDevice());
+        QCOMPARE(find<QLineEdit>("addressLineEdit")->text(), QStringLiteral("typed meanwhile"));
+        QCOMPARE(m_view->error(), QString());
     }
 
     // A form reopened after Cancel may store the same address while the first attempt still
@@ -389,10 +404,10 @@ private slots:
     void aConcurrentAttemptDoesNotDuplicate()
     {
         SshServer ssh(QStringLiteral("admin"), QStringLiteral("secret"));
-        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
         FakeApiRouter apiRouter;
-        QVERIFY(apiRouter.start());
-        fillPlainApi(apiRouter.port(), ssh.port(), QStringLiteral("secret"));
+        startAndFill(ssh, apiRouter);
+        if (QTest::currentTestFailed())
+            return;
         click("addButton");
         click("cancelButton");
         // This window keeps the closed form around, so the first attempt's end can be watched.
