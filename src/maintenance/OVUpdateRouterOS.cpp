@@ -99,6 +99,8 @@ QCoro::Task<ValidateReturn> OVUpdateRouterOS::download()
     QString writeError;
     auto httpStatus = [reply] { return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(); };
     auto consume = [&file, &writeError, &httpStatus, reply] {
+        if (!reply->isOpen())
+            return;
         const QByteArray data = reply->readAll();
         if (data.isEmpty() || httpStatus() != 200 || !writeError.isEmpty())
             return;

@@ -91,7 +91,7 @@ QChartView* DeviceViewInfoCharts::makeChart(const QString& objectName, int heigh
     chart->setMargins(QMargins(0, 0, 0, 0));
     chart->layout()->setContentsMargins(0, 0, 0, 0);
     chart->legend()->setVisible(legend);
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->setAlignment(Qt::AlignRight);
 
     auto* series = new QHorizontalStackedBarSeries;
     series->setBarWidth(0.8);
@@ -104,10 +104,12 @@ QChartView* DeviceViewInfoCharts::makeChart(const QString& objectName, int heigh
     amount->setLabelsFont(small);
     amount->setLabelFormat(QStringLiteral("%g"));
     amount->setTickCount(3);
+    amount->setTruncateLabels(false);
     chart->addAxis(amount, Qt::AlignBottom);
     series->attachAxis(amount);
     auto* type = new QBarCategoryAxis;
     type->setLabelsFont(small);
+    type->setTruncateLabels(false);
     chart->addAxis(type, Qt::AlignLeft);
     series->attachAxis(type);
     chart->legend()->setFont(small);
