@@ -190,8 +190,13 @@ void DeviceViewInfoOS::drawVersionRow(
     if (row.shownOffer == shown)
         return;
     row.shownOffer = shown;
-    delete row.offerButton;
-    row.offerButton = nullptr;
+    if (row.offerButton) {
+        // The button may be the one being pressed right now: let it finish its event first.
+        row.offerButton->hide();
+        row.offerButton->setParent(nullptr);
+        row.offerButton->deleteLater();
+        row.offerButton = nullptr;
+    }
     row.offerLabel->setVisible(shown.kind == OfferKind::text);
     row.offerLabel->setText(shown.kind == OfferKind::text ? shown.text : QString());
     if (shown.kind == OfferKind::update || shown.kind == OfferKind::move) {

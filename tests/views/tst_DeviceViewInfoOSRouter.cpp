@@ -38,6 +38,7 @@ private slots:
 
     void refreshFromTheRouter();
     void cancelStopsTheRefreshAfterItsCommand();
+    void refreshOutlivesThePanel();
     void routerBOOTUpdateEndsInRefresh();
     void failedRouterOSUpdateShowsItsMessage();
     void panelsShowARefreshedDevice();
@@ -154,6 +155,20 @@ void TestDeviceViewInfoOSRouter::cancelStopsTheRefreshAfterItsCommand()
     QVERIFY(!device->lastupdated().has_value());
     QVERIFY(m_health->items().isEmpty());
     QCOMPARE(device->error(), Text(QString()));
+}
+
+void TestDeviceViewInfoOSRouter::refreshOutlivesThePanel()
+{
+    FakeRestRouter router;
+    QVERIFY(router.listen());
+    Device* device = routerDevice(router);
+    auto panel = std::make_unique<DeviceViewInfoOS>(device, m_appState.get(), m_health.get());
+    panel->findChild<OVButton*>("refreshButton")->click();
+    panel.reset();
+
+    QTRY_VERIFY_WITH_TIMEOUT(!device->refreshing(), 15000);
+    QVERIFY(device->lastupdated().has_value());
+    QCOMPARE(m_health->items().size(), 4);
 }
 
 void TestDeviceViewInfoOSRouter::routerBOOTUpdateEndsInRefresh()
