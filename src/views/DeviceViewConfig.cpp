@@ -1,0 +1,411 @@
+#include "DeviceViewConfig.h"
+
+#include "DeviceFormState.h"
+#include "EditingState.h"
+#include "OVDevControl.h"
+#include "OVDevCredentials.h"
+#include "app/DevicePicture.h"
+#include "app/OVButton.h"
+#include "app/OVMessageError.h"
+#include "app/OVMessageInfo.h"
+#include "app/Settings.h"
+#include "control/OVControl.h"
+#include "control/OVNetSFTP.h"
+#include "model/ByteCountFormatter.h"
+#include "model/Device.h"
+#include "model/PersistenceController.h"
+#include "model/Secrets.h"
+#include "model/Validate.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+namespace {
+const QString Fallback = QStringLiteral("DeviceUnknown_120");
+const QString Validating = QStringLiteral("Validating device credentials...");
+
+// A label of fixed width, the value beside it and a flexible space.
+QLabel* addValueRow(QVBoxLayout* column, const QString& label, int width, const QString& objectName, QWidget* parent)
+{
+    auto* row = new QHBoxLayout;
+    auto* title = new QLabel(label, parent);
+    title->setFixedWidth(width);
+    title->setAlignment(Qt::AlignLeading | Qt::AlignVCenter);
+    auto* value = new QLabel(parent);
+    value->setObjectName(objectName);
+    value->setTextFormat(Qt::PlainText);
+    row->addWidget(title);
+    row->addWidget(value);
+    row->addStretch(1);
+    column->addLayout(row);
+    return value;
+}
+
+QString textOrUnknown(const std::optional<QString>& text)
+{
+    return text.value_or(QStringLiteral("Unknown"));
+}
+} // namespace
+
+DeviceViewConfig::DeviceViewConfig(Device* device, EditingState& editing, QWidget* parent)
+    : QWidget(parent)
+    , m_device(device)
+    , m_editing(editing)
+    , m_state(new DeviceFormState(this))
+{
+    setObjectName(QStringLiteral("deviceViewConfig"));
+    // As tall as its content: the pane below takes the rest.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    m_state->setServiceName(QStringLiteral("Web-SSL"));
+    m_state->setControlMethod(QStringLiteral("REST"));
+    m_state->setPort(QStringLiteral("443"));
+    m_state->setSshport(QStringLiteral("22"));
+    m_state->setSsl(true);
+    m_state->setUsername(QStringLiteral("admin"));
+
+    auto* box = new QFrame(this);
+    box->setObjectName(QStringLiteral("configFrame"));
+    box->setStyleSheet(QStringLiteral("QFrame#configFrame { border: 1px solid gray; border-radius: 8px; }"));
+    auto* boxRow = new QHBoxLayout(box);
+    boxRow->setContentsMargins(5, 5, 5, 5);
+    m_summary = buildSummary();
+    m_form = buildForm();
+    m_summary->setParent(box);
+    m_form->setParent(box);
+    boxRow->addWidget(m_summary);
+    boxRow->addWidget(m_form);
+
+    m_errorMessage = new OVMessageError(
+        [device = m_device]() -> std::optional<QString> {
+            if (!device)
+                return std::nullopt;
+            return device->error();
+        },
+        this);
+    m_errorMessage->setObjectName(QStringLiteral("errorMessage"));
+    m_infoMessage = new OVMessageInfo(Validating, this);
+    m_infoMessage->setObjectName(QStringLiteral("infoMessage"));
+
+    auto* body = new QVBoxLayout(this);
+    body->setContentsMargins(10, 10, 10, 10);
+    body->addWidget(box);
+    body->addWidget(m_errorMessage, 0, Qt::AlignHCenter);
+    body->addWidget(m_infoMessage, 0, Qt::AlignHCenter);
+
+    if (m_device)
+        connect(m_device, &Device::changed, this, &DeviceViewConfig::updateFromDevice);
+    connect(&m_editing, &EditingState::changed, this, &DeviceViewConfig::updateFace);
+    connect(&Settings::instance(), &Settings::changed, this, [this](const QString& key) {
+        if (key == QLatin1String(Settings::ValidateOnEdit))
+            updateMessages();
+    });
+
+    // A panel made while the flag is already up (the pane rebuilt during an edit) shows the
+    // device's values, not the blank initial ones.
+    if (m_editing.value())
+        loadDeviceIntoForm();
+    updateFromDevice();
+    updateFace();
+}
+
+DeviceViewConfig::~DeviceViewConfig() = default;
+
+QWidget* DeviceViewConfig::buildSummary()
+{
+    auto* summary = new QWidget;
+    summary->setObjectName(QStringLiteral("summaryWidget"));
+    auto* row = new QHBoxLayout(summary);
+    row->setContentsMargins(0, 0, 0, 0);
+
+    auto* columnA = new QVBoxLayout;
+    columnA->setSizeConstraint(QLayout::SetFixedSize);
+    auto* buttonRow = new QHBoxLayout;
+    m_editButton = new OVButton(
+        QStringLiteral("square.and.pencil.circle"), QStringLiteral("Edit Configuration"),
+        QStringLiteral("Edit device configuration"), [this] { toggleEditing(); }, summary);
+    m_editButton->setObjectName(QStringLiteral("editConfigurationButton"));
+    buttonRow->addWidget(m_editButton);
+    buttonRow->addStretch(1);
+    auto* buttonHolder = new QWidget(summary);
+    buttonHolder->setFixedHeight(26);
+    buttonRow->setContentsMargins(0, 0, 0, 0);
+    buttonHolder->setLayout(buttonRow);
+    columnA->addWidget(buttonHolder);
+    m_arch = addValueRow(columnA, QStringLiteral("Architecture:"), 79, QStringLiteral("archValueLabel"), summary);
+    m_cpuCount = addValueRow(columnA, QStringLiteral("CPU Cores:"), 79, QStringLiteral("cpuCountValueLabel"), summary);
+    row->addLayout(columnA);
+
+    auto* columnB = new QVBoxLayout;
+    columnB->setSizeConstraint(QLayout::SetFixedSize);
+    m_address = addValueRow(columnB, QStringLiteral("Hostname:"), 66, QStringLiteral("addressValueLabel"), summary);
+    m_model = addValueRow(columnB, QStringLiteral("Model:"), 66, QStringLiteral("modelValueLabel"), summary);
+    m_memoryTotal
+        = addValueRow(columnB, QStringLiteral("Total RAM:"), 66, QStringLiteral("memoryTotalValueLabel"), summary);
+    m_diskTotal
+        = addValueRow(columnB, QStringLiteral("Total Disk:"), 66, QStringLiteral("diskTotalValueLabel"), summary);
+    row->addLayout(columnB);
+
+    row->addStretch(1);
+
+    m_picture = new QLabel(summary);
+    m_picture->setObjectName(QStringLiteral("pictureLabel"));
+    m_picture->setFixedSize(60, 60);
+    m_picture->setAlignment(Qt::AlignCenter);
+    row->addWidget(m_picture);
+    return summary;
+}
+
+QWidget* DeviceViewConfig::buildForm()
+{
+    auto* form = new QWidget;
+    form->setObjectName(QStringLiteral("editFormWidget"));
+    auto* column = new QVBoxLayout(form);
+    column->setContentsMargins(0, 0, 0, 0);
+
+    auto* title = new QLabel(QStringLiteral("Configuration"), form);
+    title->setObjectName(QStringLiteral("configurationTitleLabel"));
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    auto* titleRow = new QHBoxLayout;
+    titleRow->setContentsMargins(0, 2, 0, 0);
+    titleRow->addWidget(title);
+    titleRow->addStretch(1);
+    column->addLayout(titleRow);
+
+    column->addWidget(new OVDevCredentials(*m_state, 95, Qt::transparent, form));
+    column->addWidget(new OVDevControl(*m_state, 95, Qt::transparent, form));
+
+    auto* actions = new QHBoxLayout;
+    actions->addStretch(1);
+    m_busy = new QProgressBar(form);
+    m_busy->setObjectName(QStringLiteral("busyProgressBar"));
+    m_busy->setRange(0, 0);
+    m_busy->setTextVisible(false);
+    m_busy->setFixedSize(14, 7);
+    m_busy->setVisible(false);
+    actions->addWidget(m_busy);
+    actions->addSpacing(1);
+    auto* cancelButton = new OVButton(
+        QStringLiteral("x.circle"), QStringLiteral("Cancel"), QStringLiteral("Cancel device configuration"),
+        [this] { toggleEditing(); }, form);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    actions->addWidget(cancelButton);
+    m_save = new OVButton(
+        QStringLiteral("square.and.pencil.circle"), QStringLiteral("Save"), QStringLiteral("Save device configuration"),
+        [this] { saveConfiguration(); }, form);
+    m_save->setObjectName(QStringLiteral("saveButton"));
+    actions->addWidget(m_save);
+    column->addLayout(actions);
+    return form;
+}
+
+QString DeviceViewConfig::deviceImageName(const std::optional<QString>& model)
+{
+    const QString name = model.value_or(QStringLiteral("Unknown Model")) + QStringLiteral("_120");
+    return DevicePicture::exists(name) ? name : Fallback;
+}
+
+QString DeviceViewConfig::sizeText(const std::optional<QString>& bytes)
+{
+    const QString text = bytes.value_or(QStringLiteral("0"));
+    bool ok = false;
+    qint64 count = text.toLongLong(&ok, 10);
+    // Only a bare number counts; the conversion alone would accept surrounding blanks.
+    if (!ok || text.trimmed() != text)
+        count = 0;
+    return ByteCountFormatter::binaryStyle(count);
+}
+
+void DeviceViewConfig::toggleEditing()
+{
+    if (m_device)
+        m_device->setError(QString());
+    m_editing.setValue(!m_editing.value());
+    loadDeviceIntoForm();
+}
+
+void DeviceViewConfig::loadDeviceIntoForm()
+{
+    if (!m_device)
+        return;
+    const Device& device = *m_device;
+    m_state->setAddress(device.address().value_or(QString()));
+    m_state->setControlMethod(device.controlMethod().value_or(QString()));
+    const std::optional<QString> stored = device.password();
+    m_state->setPassword(stored ? Secrets::decrypt(*stored).response.value_or(QString()) : QString());
+    m_state->setPort(device.port().value_or(QString()));
+    m_state->setSshport(device.sshport().value_or(QString()));
+    m_state->setSsl(device.ssl());
+    m_state->setUsername(device.username().value_or(QString()));
+    if (m_state->controlMethod() == QLatin1String("REST"))
+        m_state->setServiceName(QStringLiteral("Web-SSL"));
+    else
+        m_state->setServiceName(m_state->ssl() ? QStringLiteral("API-SSL") : QStringLiteral("API"));
+}
+
+void DeviceViewConfig::saveConfiguration()
+{
+    if (m_saving || !m_device)
+        return;
+    setSaving(true);
+    if (!checkBeforeSave()) {
+        setSaving(false);
+        return;
+    }
+    const Settings& settings = Settings::instance();
+    SaveAttempt attempt;
+    attempt.address = m_state->address();
+    attempt.controlMethod = m_state->controlMethod();
+    attempt.username = m_state->username();
+    attempt.password = m_state->password();
+    attempt.port = m_state->port();
+    attempt.sshport = m_state->sshport();
+    attempt.ssl = m_state->ssl();
+    attempt.validateOnEdit = settings.validateOnEdit();
+    attempt.restApiValidSSL = settings.restApiValidSSL();
+    attempt.restApiTimeout = settings.restApiTimeout();
+    runSave(QPointer<DeviceViewConfig>(this), m_device, QPointer<EditingState>(&m_editing), std::move(attempt));
+}
+
+bool DeviceViewConfig::checkBeforeSave()
+{
+    if (!m_device)
+        return false;
+    Device& device = *m_device;
+    device.setError(QString());
+    const QString address = m_state->address();
+    const ValidateReturn duplicate = Validate::address(address, device.address() == address ? 1 : 0);
+    const ValidateReturn servicePort = Validate::port(m_state->port());
+    const ValidateReturn sshPort = Validate::port(m_state->sshport());
+
+    QString problem;
+    if (!duplicate.success)
+        problem = duplicate.message;
+    else if (address.isEmpty())
+        problem = QStringLiteral("Please add a hostname");
+    else if (!servicePort.success)
+        problem = m_state->serviceName() + QStringLiteral(" port: ") + servicePort.message;
+    else if (!sshPort.success)
+        problem = QStringLiteral("SSH port: ") + sshPort.message;
+    else if (m_state->username().isEmpty())
+        problem = QStringLiteral("Please add a username");
+    else if (m_state->password().isEmpty())
+        problem = QStringLiteral("Please add a password");
+
+    if (problem.isEmpty())
+        return true;
+    device.setError(problem);
+    return false;
+}
+
+QCoro::Task<> DeviceViewConfig::runSave(
+    QPointer<DeviceViewConfig> view, QPointer<Device> device, QPointer<EditingState> editing, SaveAttempt attempt)
+{
+    const ValidateReturn result = co_await testConnection(attempt);
+    if (device && !device->isDeleted()) {
+        if (!result.success) {
+            device->setError(result.message);
+        } else {
+            saveDevice(*device, attempt);
+            device->setError(QString());
+            // Closed rather than flipped: a Cancel pressed while the test ran has already closed
+            // the form, and the save must not open it again.
+            if (editing)
+                editing->setValue(false);
+            if (view)
+                view->loadDeviceIntoForm();
+        }
+    }
+    if (view)
+        view->setSaving(false);
+}
+
+QCoro::Task<ValidateReturn> DeviceViewConfig::testConnection(SaveAttempt attempt)
+{
+    if (!attempt.validateOnEdit)
+        co_return ValidateReturn::ok();
+    const QString enciphered = Secrets::encrypt(attempt.password);
+    const ValidateReturn sftp
+        = co_await OVNetSFTP::testSftp(attempt.address, attempt.username, enciphered, attempt.sshport);
+    if (!sftp.success)
+        co_return ValidateReturn::failure(QStringLiteral("SFTP error: ") + sftp.message);
+    const std::unique_ptr<OVControl> control
+        = OVControl::forControlMethod(attempt.controlMethod, attempt.restApiValidSSL, attempt.restApiTimeout,
+            attempt.address, attempt.username, enciphered, attempt.port, attempt.ssl);
+    co_return co_await control->makeCall(OVRequestCommand::system_routerboard);
+}
+
+void DeviceViewConfig::saveDevice(Device& device, const SaveAttempt& attempt)
+{
+    device.setAddress(attempt.address);
+    device.setControlMethod(attempt.controlMethod);
+    device.setPassword(Secrets::encrypt(attempt.password));
+    device.setPort(attempt.port);
+    device.setSshport(attempt.sshport);
+    device.setSsl(attempt.ssl);
+    device.setUsername(attempt.username);
+    PersistenceController::shared().saveOrDie();
+}
+
+void DeviceViewConfig::setSaving(bool saving)
+{
+    if (m_saving == saving)
+        return;
+    m_saving = saving;
+    m_busy->setVisible(saving);
+    m_save->setEnabled(!saving);
+    updateMessages();
+}
+
+void DeviceViewConfig::updateFromDevice()
+{
+    // Hidden only while there is no address; showing is left to the parent otherwise, so a panel
+    // made before it is placed never opens as a window of its own.
+    const bool shown = m_device && m_device->address().has_value();
+    if (!shown && !m_hiddenForNoAddress) {
+        m_hiddenForNoAddress = true;
+        hide();
+    } else if (shown && m_hiddenForNoAddress) {
+        m_hiddenForNoAddress = false;
+        show();
+    }
+    if (!m_device)
+        return;
+    const Device& device = *m_device;
+    m_arch->setText(textOrUnknown(device.arch()));
+    m_cpuCount->setText(textOrUnknown(device.cpuCount()));
+    m_address->setText(textOrUnknown(device.address()));
+    m_model->setText(textOrUnknown(device.model()));
+    m_memoryTotal->setText(sizeText(device.memoryTotal()));
+    m_diskTotal->setText(sizeText(device.diskTotal()));
+    m_editButton->setEnabled(!device.refreshing() && !device.isBusyLite());
+
+    const QString pictureName = deviceImageName(device.model());
+    if (pictureName != m_pictureName) {
+        m_pictureName = pictureName;
+        m_picture->setPixmap(DevicePicture::forName(pictureName, Fallback)
+                                 .scaled(m_picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    }
+    updateMessages();
+}
+
+void DeviceViewConfig::updateFace()
+{
+    const bool editing = m_editing.value();
+    m_summary->setVisible(!editing);
+    m_form->setVisible(editing);
+    updateMessages();
+}
+
+void DeviceViewConfig::updateMessages()
+{
+    m_errorMessage->refresh();
+    const bool editing = m_editing.value();
+    const bool hasError = !m_errorMessage->message().isEmpty();
+    m_errorMessage->setVisible(editing && hasError);
+    m_infoMessage->setVisible(editing && !hasError && m_saving && Settings::instance().validateOnEdit());
+}

@@ -1,0 +1,418 @@
+#include "app/AppState.h"
+#include "app/OVButton.h"
+#include "app/Settings.h"
+#include "control/OVControl.h"
+#include "model/Device.h"
+#include "model/PersistenceController.h"
+#include "model/Secrets.h"
+#include "support/FakeApiRouter.h"
+#include "support/FakeRestRouter.h"
+#include "support/SshServer.h"
+#include "support/TestMain.h"
+#include "views/AddDeviceView.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <QCoroTask>
+
+#include <memory>
+
+namespace {
+constexpr int NetworkBound = 20000;
+
+quint16 closedPort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost))
+        qFatal("no free port");
+    return probe.serverPort();
+}
+} // namespace
+
+// The add-device form on the real store and keychain, against fake routers and a real SSH server.
+class TestAddDeviceView : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<AppState> m_appState;
+    QPointer<AddDeviceView> m_view;
+
+    template<typename T>
+    T* find(const char* name) const
+    {
+        T* widget = m_view->findChild<T*>(QString::fromLatin1(name));
+        if (!widget)
+            qFatal("no widget %s", name);
+        return widget;
+    }
+
+    void type(const char* field, const QString& text)
+    {
+        auto* edit = find<QLineEdit>(field);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        // A port field drops a lone leading "0" as it is typed: a person puts it in front last.
+        if (text.size() > 1 && text.startsWith(QLatin1Char('0'))) {
+            QTest::keyClicks(edit, text.mid(1));
+            QTest::keyClick(edit, Qt::Key_Home);
+            QTest::keyClicks(edit, QStringLiteral("0"));
+        } else {
+            QTest::keyClicks(edit, text);
+        }
+    }
+
+    void click(const char* name) { QTest::mouseClick(find<QWidget>(name), Qt::LeftButton); }
+
+    QString status() const { return find<QLabel>("statusLabel")->text(); }
+
+    static QList<Device*> stored() { return PersistenceController::shared().devices(); }
+
+    // Fills in an API-over-plain-TCP form for a router on this machine.
+    void fillPlainApi(quint16 apiPort, quint16 sshPort, const QString& password)
+    {
+        type("addressLineEdit", QStringLiteral("127.0.0.1"));
+        click("sslCheckBox");
+        type("portLineEdit", QString::number(apiPort));
+        type("sshPortLineEdit", QString::number(sshPort));
+        type("passwordLineEdit", password);
+    }
+
+private slots:
+    void init()
+    {
+        PersistenceController& store = PersistenceController::shared();
+        for (Device* device : store.devices())
+            store.deleteDevice(device);
+        store.saveOrDie();
+        Settings& settings = Settings::instance();
+        settings.setValidateOnAdd(true);
+        settings.setRestApiValidSSL(false);
+        settings.setRestApiTimeout(QStringLiteral("5"));
+
+        m_appState = std::make_unique<AppState>();
+        m_appState->setShowAddDevice(true);
+        m_view = new AddDeviceView(*m_appState);
+        m_view->resize(720, 420);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view));
+    }
+
+    void cleanup()
+    {
+        delete m_view;
+        m_appState.reset();
+    }
+
+    void opensWithTheInitialValues()
+    {
+        QCOMPARE(find<QLineEdit>("addressLineEdit")->text(), QString());
+        QCOMPARE(find<QLineEdit>("usernameLineEdit")->text(), QStringLiteral("admin"));
+        QCOMPARE(find<QLineEdit>("passwordLineEdit")->text(), QString());
+        QCOMPARE(find<QLineEdit>("portLineEdit")->text(), QStringLiteral("8729"));
+        QCOMPARE(find<QLineEdit>("sshPortLineEdit")->text(), QStringLiteral("22"));
+        QVERIFY(find<QPushButton>("apiButton")->isChecked());
+        QVERIFY(find<QCheckBox>("sslCheckBox")->isChecked());
+        QCOMPARE(find<QLabel>("portLabel")->text(), QStringLiteral("API-SSL Port"));
+        QVERIFY(find<QLabel>("helpMethodLabel")->text().startsWith(QStringLiteral("API functionality")));
+        QCOMPARE(status(), QString());
+        m_view->grab().save(QCoreApplication::applicationDirPath() + QStringLiteral("/adddeviceview.png"));
+
+        click("restButton");
+        QVERIFY(find<QLabel>("helpMethodLabel")->text().startsWith(QStringLiteral("The REST API")));
+    }
+
+    void reportsTheFirstProblem_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("rest");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("sshport");
+        QTest::addColumn<QString>("username");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("nothing entered") << "" << false << "8729"
+                                         << "22"
+                                         << "admin"
+                                         << ""
+                                         << "Please add a hostname";
+        QTest::newRow("no service port") << "r1" << false << ""
+                                         << "22"
+                                         << "admin"
+                                         << "pw"
+                                         << "API-SSL port: Enter the port number";
+        QTest::newRow("no REST port") << "r1" << true << ""
+                                      << "22"
+                                      << "admin"
+                                      << "pw"
+                                      << "Web-SSL port: Enter the port number";
+        QTest::newRow("both ports wrong") << "r1" << false << "70000"
+                                          << ""
+                                          << ""
+                                          << ""
+                                          << "API-SSL port: Valid range is 1-65535";
+        QTest::newRow("SSH port with a leading zero") << "r1" << false << "8729"
+                                                      << "08"
+                                                      << ""
+                                                      << ""
+                                                      << "SSH port: Cannot start with 0";
+        QTest::newRow("no username") << "r1" << false << "8729"
+                                     << "22"
+                                     << ""
+                                     << ""
+                                     << "Please add a username";
+        QTest::newRow("no password") << "r1" << false << "8729"
+                                     << "22"
+                                     << "admin"
+                                     << ""
+                                     << "Please add a password";
+    }
+
+    void reportsTheFirstProblem()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, rest);
+        QFETCH(QString, port);
+        QFETCH(QString, sshport);
+        QFETCH(QString, username);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+        if (rest)
+            click("restButton");
+        type("addressLineEdit", address);
+        type("portLineEdit", port);
+        type("sshPortLineEdit", sshport);
+        type("usernameLineEdit", username);
+        type("passwordLineEdit", password);
+        click("addButton");
+
+        QCOMPARE(status(), message);
+        QVERIFY(!m_view->adding());
+        QVERIFY(find<OVButton>("addButton")->isEnabled());
+        QVERIFY(m_appState->showAddDevice());
+        QVERIFY(stored().isEmpty());
+        // The message stays while the user corrects the form, and the typed values stay too.
+        type("usernameLineEdit", QStringLiteral("someone"));
+        QCOMPARE(status(), message);
+        QCOMPARE(find<QLineEdit>("addressLineEdit")->text(), address);
+    }
+
+    void refusesAStoredAddressWithoutConnecting()
+    {
+        Device* existing = PersistenceController::shared().insertDevice();
+        existing->setAddress(QStringLiteral("127.0.0.1"));
+        PersistenceController::shared().saveOrDie();
+        QTcpServer listener;
+        QVERIFY(listener.listen(QHostAddress::LocalHost));
+        fillPlainApi(listener.serverPort(), listener.serverPort(), QStringLiteral("pw"));
+        click("addButton");
+
+        QCOMPARE(status(), QStringLiteral("Address already exists"));
+        QVERIFY(!m_view->adding());
+        QVERIFY(!listener.waitForNewConnection(300));
+        QCOMPARE(stored().size(), 1);
+    }
+
+    void storesAtOnceWhenValidationIsOff()
+    {
+        Settings::instance().setValidateOnAdd(false);
+        QTcpServer listener;
+        QVERIFY(listener.listen(QHostAddress::LocalHost));
+        click("restButton");
+        type("addressLineEdit", QStringLiteral("router.lan"));
+        type("usernameLineEdit", QStringLiteral("ops"));
+        type("passwordLineEdit", QStringLiteral("pass word!"));
+        type("portLineEdit", QString::number(listener.serverPort()));
+        type("sshPortLineEdit", QString::number(listener.serverPort()));
+        click("addButton");
+
+        QVERIFY(!m_appState->showAddDevice());
+        QCOMPARE(status(), QString());
+        QVERIFY(!listener.waitForNewConnection(300));
+        const QList<Device*> devices = stored();
+        QCOMPARE(devices.size(), 1);
+        const Device* device = devices.first();
+        QCOMPARE(device->address(), QStringLiteral("router.lan"));
+        QCOMPARE(device->controlMethod(), QStringLiteral("REST"));
+        QCOMPARE(device->username(), QStringLiteral("ops"));
+        QCOMPARE(device->port(), QString::number(listener.serverPort()));
+        QCOMPARE(device->sshport(), QString::number(listener.serverPort()));
+        QVERIFY(device->ssl());
+        QVERIFY(device->password() != QStringLiteral("pass word!"));
+        QCOMPARE(Secrets::decrypt(device->password().value_or(QString())).response, QStringLiteral("pass word!"));
+        QVERIFY(!device->model().has_value());
+        QVERIFY(!device->error().has_value());
+        QVERIFY(!device->lastupdated().has_value());
+        QVERIFY(!PersistenceController::shared().hasChanges());
+    }
+
+    void sftpFailureStopsBeforeTheRouter_data()
+    {
+        QTest::addColumn<bool>("rest");
+        QTest::newRow("API") << false;
+        QTest::newRow("REST") << true;
+    }
+
+    void sftpFailureStopsBeforeTheRouter()
+    {
+        QFETCH(bool, rest);
+        FakeApiRouter apiRouter;
+        QVERIFY(apiRouter.start());
+        FakeRestRouter restRouter;
+        QVERIFY(restRouter.listen());
+        if (rest) {
+            click("restButton");
+            type("addressLineEdit", QStringLiteral("127.0.0.1"));
+            type("portLineEdit", QString::number(restRouter.port()));
+            type("sshPortLineEdit", QString::number(closedPort()));
+            type("passwordLineEdit", QStringLiteral("secret"));
+        } else {
+            fillPlainApi(apiRouter.port(), closedPort(), QStringLiteral("secret"));
+        }
+        click("addButton");
+        QTRY_VERIFY_WITH_TIMEOUT(!m_view->adding(), NetworkBound);
+
+        QVERIFY2(status().startsWith(QStringLiteral("SFTP error: ")), qPrintable(status()));
+        QVERIFY(status().size() > QStringLiteral("SFTP error: ").size());
+        QCOMPARE(apiRouter.connectionCount(), 0);
+        QVERIFY(restRouter.requests().isEmpty());
+        QVERIFY(stored().isEmpty());
+        QVERIFY(m_appState->showAddDevice());
+    }
+
+    void storesAfterTheAccountIsProven_data()
+    {
+        QTest::addColumn<bool>("rest");
+        QTest::newRow("API") << false;
+        QTest::newRow("REST") << true;
+    }
+
+    void storesAfterTheAccountIsProven()
+    {
+        QFETCH(bool, rest);
+        SshServer ssh(QStringLiteral("admin"), QStringLiteral("secret"));
+        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
+        FakeApiRouter apiRouter;
+        QVERIFY(apiRouter.start());
+        FakeRestRouter restRouter;
+        QVERIFY(restRouter.listen());
+        if (rest) {
+            click("restButton");
+            type("addressLineEdit", QStringLiteral("127.0.0.1"));
+            type("portLineEdit", QString::number(restRouter.port()));
+            type("sshPortLineEdit", QString::number(ssh.port()));
+            type("passwordLineEdit", QStringLiteral("secret"));
+        } else {
+            fillPlainApi(apiRouter.port(), ssh.port(), QStringLiteral("secret"));
+        }
+        click("addButton");
+        QVERIFY(m_view->adding());
+        QCOMPARE(status(), QStringLiteral("Validating device credentials..."));
+        QVERIFY(!find<OVButton>("addButton")->isEnabled());
+        QVERIFY(find<OVButton>("cancelButton")->isEnabled());
+        QVERIFY(find<QProgressBar>("busyProgressBar")->isVisible());
+        // A second press while the attempt runs starts nothing.
+        click("addButton");
+        QTRY_VERIFY_WITH_TIMEOUT(!m_appState->showAddDevice(), NetworkBound);
+
+        if (rest) {
+            QCOMPARE(restRouter.requests().size(), 1);
+            QCOMPARE(restRouter.requests().first().path, QByteArray("/rest/system/routerboard"));
+            QCOMPARE(apiRouter.connectionCount(), 0);
+        } else {
+            QCOMPARE(apiRouter.connectionCount(), 1);
+            QVERIFY(apiRouter.receivedSentences().contains(QStringList {QStringLiteral("/system/routerboard/print")}));
+            QVERIFY(restRouter.requests().isEmpty());
+        }
+        const QList<Device*> devices = stored();
+        QCOMPARE(devices.size(), 1);
+        QCOMPARE(devices.first()->controlMethod(), rest ? QStringLiteral("REST") : QStringLiteral("API"));
+        QCOMPARE(devices.first()->ssl(), rest);
+        QCOMPARE(Secrets::decrypt(devices.first()->password().value_or(QString())).response, QStringLiteral("secret"));
+    }
+
+    void routerRefusalIsShownUnprefixed()
+    {
+        SshServer ssh(QStringLiteral("admin"), QStringLiteral("secret"));
+        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
+        RouterData data = RouterData::typical();
+        data.password = QStringLiteral("something else");
+        FakeApiRouter apiRouter(data);
+        QVERIFY(apiRouter.start());
+        fillPlainApi(apiRouter.port(), ssh.port(), QStringLiteral("secret"));
+        click("addButton");
+        QTRY_VERIFY_WITH_TIMEOUT(!m_view->adding(), NetworkBound);
+
+        // The control method words its own failure; the form shows it as it is.
+        const std::unique_ptr<OVControl> control = OVControl::forControlMethod(QStringLiteral("API"), false,
+            QStringLiteral("5"), QStringLiteral("127.0.0.1"), QStringLiteral("admin"),
+            Secrets::encrypt(QStringLiteral("secret")), QString::number(apiRouter.port()), false);
+        const ValidateReturn direct = QCoro::waitFor(control->makeCall(OVRequestCommand::system_routerboard));
+        QVERIFY(!direct.success);
+        QCOMPARE(status(), direct.message);
+        QVERIFY(!status().startsWith(QStringLiteral("SFTP error")));
+        QVERIFY(stored().isEmpty());
+        QVERIFY(m_appState->showAddDevice());
+        QCOMPARE(find<QLineEdit>("passwordLineEdit")->text(), QStringLiteral("secret"));
+    }
+
+    void cancelClosesAtOnceAndTheAttemptRunsOn()
+    {
+        SshServer ssh(QStringLiteral("admin"), QStringLiteral("secret"));
+        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
+        FakeApiRouter apiRouter;
+        QVERIFY(apiRouter.start());
+        fillPlainApi(apiRouter.port(), ssh.port(), QStringLiteral("secret"));
+        click("addButton");
+        QVERIFY(m_view->adding());
+        click("cancelButton");
+        QVERIFY(!m_appState->showAddDevice());
+        // The window drops the form as soon as the flag clears.
+        delete m_view;
+
+        QTRY_COMPARE_WITH_TIMEOUT(stored().size(), 1, NetworkBound);
+        QCOMPARE(stored().first()->address(), QStringLiteral("127.0.0.1"));
+        QVERIFY(!m_appState->showAddDevice());
+        QVERIFY(!PersistenceController::shared().hasChanges());
+    }
+
+    // A form reopened after Cancel may store the same address while the first attempt still
+    // waits for the router; the later one must not add a second device.
+    void aConcurrentAttemptDoesNotDuplicate()
+    {
+        SshServer ssh(QStringLiteral("admin"), QStringLiteral("secret"));
+        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
+        FakeApiRouter apiRouter;
+        QVERIFY(apiRouter.start());
+        fillPlainApi(apiRouter.port(), ssh.port(), QStringLiteral("secret"));
+        click("addButton");
+        click("cancelButton");
+        // This window keeps the closed form around, so the first attempt's end can be watched.
+        std::unique_ptr<AddDeviceView> first(m_view.data());
+        first->hide();
+
+        Settings::instance().setValidateOnAdd(false);
+        m_appState->setShowAddDevice(true);
+        m_view = new AddDeviceView(*m_appState);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view));
+        fillPlainApi(apiRouter.port(), ssh.port(), QStringLiteral("secret"));
+        click("addButton");
+        QCOMPARE(stored().size(), 1);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!first->adding(), NetworkBound);
+        QCOMPARE(first->error(), QStringLiteral("Address already exists"));
+        QCOMPARE(stored().size(), 1);
+    }
+};
+
+ORVANTA_WIDGET_TEST_MAIN(TestAddDeviceView)
+#include "tst_adddeviceview.moc"
