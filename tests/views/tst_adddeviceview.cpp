@@ -86,6 +86,14 @@ private:
         type("passwordLineEdit", password);
     }
 
+    // A real SSH server and a plain API router on this machine, and the form filled in for them.
+    void startAndFill(SshServer& ssh, FakeApiRouter& apiRouter)
+    {
+        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
+        QVERIFY(apiRouter.start());
+        fillPlainApi(apiRouter.port(), ssh.port(), QStringLiteral("secret"));
+    }
+
 private slots:
     void init()
     {
@@ -367,10 +375,10 @@ private slots:
     void cancelClosesAtOnceAndTheAttemptRunsOn()
     {
         SshServer ssh(QStringLiteral("admin"), QStringLiteral("secret"));
-        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
         FakeApiRouter apiRouter;
-        QVERIFY(apiRouter.start());
-        fillPlainApi(apiRouter.port(), ssh.port(), QStringLiteral("secret"));
+        startAndFill(ssh, apiRouter);
+        if (QTest::currentTestFailed())
+            return;
         click("addButton");
         QVERIFY(m_view->adding());
         click("cancelButton");
@@ -389,10 +397,10 @@ private slots:
     void aConcurrentAttemptDoesNotDuplicate()
     {
         SshServer ssh(QStringLiteral("admin"), QStringLiteral("secret"));
-        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
         FakeApiRouter apiRouter;
-        QVERIFY(apiRouter.start());
-        fillPlainApi(apiRouter.port(), ssh.port(), QStringLiteral("secret"));
+        startAndFill(ssh, apiRouter);
+        if (QTest::currentTestFailed())
+            return;
         click("addButton");
         click("cancelButton");
         // This window keeps the closed form around, so the first attempt's end can be watched.

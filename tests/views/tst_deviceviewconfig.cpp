@@ -90,6 +90,25 @@ private:
         QVERIFY(QTest::qWaitForWindowExposed(m_pane.get()));
     }
 
+    // Points the device at a real SSH server and a plain API router on this machine (both taking
+    // admin and "secret" while the device still holds an older password), turns the test before
+    // saving on, opens the form, types the right password and presses Save.
+    void saveAgainst(SshServer& ssh, FakeApiRouter& router)
+    {
+        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
+        QVERIFY(router.start());
+        m_device->setAddress(QStringLiteral("127.0.0.1"));
+        m_device->setSsl(false);
+        m_device->setPort(QString::number(router.port()));
+        m_device->setSshport(QString::number(ssh.port()));
+        PersistenceController::shared().saveOrDie();
+        Settings::instance().setValidateOnEdit(true);
+        showPanel();
+        click("editConfigurationButton");
+        type("passwordLineEdit", QStringLiteral("secret"));
+        click("saveButton");
+    }
+
     QString errorShown() const
     {
         auto* error = find<OVMessageError>("errorMessage");
@@ -437,19 +456,10 @@ private slots:
     void provenValuesAreSaved()
     {
         SshServer ssh(QStringLiteral("admin"), QStringLiteral("secret"));
-        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
         FakeApiRouter router;
-        QVERIFY(router.start());
-        m_device->setAddress(QStringLiteral("127.0.0.1"));
-        m_device->setSsl(false);
-        m_device->setPort(QString::number(router.port()));
-        m_device->setSshport(QString::number(ssh.port()));
-        PersistenceController::shared().saveOrDie();
-        Settings::instance().setValidateOnEdit(true);
-        showPanel();
-        click("editConfigurationButton");
-        type("passwordLineEdit", QStringLiteral("secret"));
-        click("saveButton");
+        saveAgainst(ssh, router);
+        if (QTest::currentTestFailed())
+            return;
         // The SSH handshake is still under way.
         QVERIFY(m_view->saving());
         QVERIFY(find<OVMessageInfo>("infoMessage")->isVisible());
@@ -470,19 +480,10 @@ private slots:
     void cancelDuringASaveKeepsTheFormClosed()
     {
         SshServer ssh(QStringLiteral("admin"), QStringLiteral("secret"));
-        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
         FakeApiRouter router;
-        QVERIFY(router.start());
-        m_device->setAddress(QStringLiteral("127.0.0.1"));
-        m_device->setSsl(false);
-        m_device->setPort(QString::number(router.port()));
-        m_device->setSshport(QString::number(ssh.port()));
-        PersistenceController::shared().saveOrDie();
-        Settings::instance().setValidateOnEdit(true);
-        showPanel();
-        click("editConfigurationButton");
-        type("passwordLineEdit", QStringLiteral("secret"));
-        click("saveButton");
+        saveAgainst(ssh, router);
+        if (QTest::currentTestFailed())
+            return;
         click("cancelButton");
         QVERIFY(!m_editing->value());
         QTRY_VERIFY_WITH_TIMEOUT(!m_view->saving(), NetworkBound);
@@ -496,19 +497,10 @@ private slots:
     void saveOutlivesThePanel()
     {
         SshServer ssh(QStringLiteral("admin"), QStringLiteral("secret"));
-        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
         FakeApiRouter router;
-        QVERIFY(router.start());
-        m_device->setAddress(QStringLiteral("127.0.0.1"));
-        m_device->setSsl(false);
-        m_device->setPort(QString::number(router.port()));
-        m_device->setSshport(QString::number(ssh.port()));
-        PersistenceController::shared().saveOrDie();
-        Settings::instance().setValidateOnEdit(true);
-        showPanel();
-        click("editConfigurationButton");
-        type("passwordLineEdit", QStringLiteral("secret"));
-        click("saveButton");
+        saveAgainst(ssh, router);
+        if (QTest::currentTestFailed())
+            return;
         delete m_view;
 
         QTRY_VERIFY_WITH_TIMEOUT(!m_editing->value(), NetworkBound);
