@@ -250,7 +250,9 @@ void AddDeviceView::saveDevice(const QPointer<AddDeviceView>& view, const QPoint
         device->setSsl(attempt.ssl);
         device->setUsername(attempt.username);
         store.saveOrDie();
-        if (appState)
+        // Once this form is gone the flag belongs to whatever form the user opened since: an
+        // attempt left running after Cancel must not close it.
+        if (view && appState)
             appState->setShowAddDevice(false);
     } else if (view) {
         view->setError(outcome.message);

@@ -383,13 +383,20 @@ private slots:
         QVERIFY(m_view->adding());
         click("cancelButton");
         QVERIFY(!m_appState->showAddDevice());
-        // The window drops the form as soon as the flag clears.
+        // The window drops the form as soon as the flag clears; the user opens a new one.
         delete m_view;
+        m_appState->setShowAddDevice(true);
+        m_view = new AddDeviceView(*m_appState);
+        m_view->show();
+        type("addressLineEdit", QStringLiteral("typed meanwhile"));
 
         QTRY_COMPARE_WITH_TIMEOUT(stored().size(), 1, NetworkBound);
         QCOMPARE(stored().first()->address(), QStringLiteral("127.0.0.1"));
-        QVERIFY(!m_appState->showAddDevice());
         QVERIFY(!PersistenceController::shared().hasChanges());
+        // The new form stays open with what was typed into it.
+        QVERIFY(m_appState->showAddDevice());
+        QCOMPARE(find<QLineEdit>("addressLineEdit")->text(), QStringLiteral("typed meanwhile"));
+        QCOMPARE(m_view->error(), QString());
     }
 
     // A form reopened after Cancel may store the same address while the first attempt still
