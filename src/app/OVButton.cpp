@@ -36,6 +36,9 @@ OVButton::OVButton(const QString& systemName, const QString& text, const QString
     , m_foregroundColor(palette().color(QPalette::WindowText))
 {
     setToolTip(helpText);
+    // Drawn by hand, so screen readers get the label and help text from here.
+    setAccessibleName(text);
+    setAccessibleDescription(helpText);
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -46,6 +49,7 @@ void OVButton::setText(const QString& text)
     if (m_text == text)
         return;
     m_text = text;
+    setAccessibleName(text);
     updateGeometry();
     update();
 }
@@ -65,6 +69,7 @@ void OVButton::setHelpText(const QString& helpText)
 {
     m_helpText = helpText;
     setToolTip(helpText);
+    setAccessibleDescription(helpText);
 }
 
 QSize OVButton::sizeHint() const
@@ -174,5 +179,19 @@ void OVButton::keyPressEvent(QKeyEvent* event)
         return;
     default:
         QWidget::keyPressEvent(event);
+    }
+}
+
+void OVButton::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // The resting look uses the palette's own colours, so it follows a change of the palette
+    // (a switch between light and dark appearance).
+    if (event->type() == QEvent::PaletteChange) {
+        if (m_hovered)
+            m_backgroundColor = palette().color(QPalette::Highlight);
+        else
+            m_foregroundColor = palette().color(QPalette::WindowText);
+        update();
     }
 }

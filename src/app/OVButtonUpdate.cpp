@@ -32,6 +32,8 @@ OVButtonUpdate::OVButtonUpdate(const QString& systemName, const QString& text, c
     , m_foregroundColorImage(restingImageColor())
 {
     setToolTip(helpText);
+    setAccessibleName(text);
+    setAccessibleDescription(helpText);
     setAttribute(Qt::WA_Hover);
     // A click target only: no keyboard focus, so no keyboard activation.
     setFocusPolicy(Qt::NoFocus);
@@ -67,6 +69,7 @@ void OVButtonUpdate::paintEvent(QPaintEvent*)
 
 void OVButtonUpdate::enterEvent(QEnterEvent* event)
 {
+    m_hovered = true;
     m_backgroundColor = palette().color(QPalette::Highlight);
     m_foregroundColor = Qt::white;
     m_foregroundColorImage = Qt::white;
@@ -77,6 +80,7 @@ void OVButtonUpdate::enterEvent(QEnterEvent* event)
 
 void OVButtonUpdate::leaveEvent(QEvent* event)
 {
+    m_hovered = false;
     m_backgroundColor = Qt::transparent;
     m_foregroundColor = palette().color(QPalette::WindowText);
     m_foregroundColorImage = restingImageColor();
@@ -93,4 +97,18 @@ void OVButtonUpdate::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     QWidget::mouseReleaseEvent(event);
+}
+
+void OVButtonUpdate::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // The resting look uses the palette's own colours, so it follows a change of the palette
+    // (a switch between light and dark appearance).
+    if (event->type() == QEvent::PaletteChange) {
+        if (m_hovered)
+            m_backgroundColor = palette().color(QPalette::Highlight);
+        else
+            m_foregroundColor = palette().color(QPalette::WindowText);
+        update();
+    }
 }

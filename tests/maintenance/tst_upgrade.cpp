@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QObject>
 #include <QRandomGenerator>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,6 +37,7 @@ private slots:
     void failedDownloadLeavesNothing_data();
     void failedDownloadLeavesNothing();
     void silentServerEndsTheDownload();
+    void truncatedPackageIsRemoved();
     void unreachableServerReportsTheReason();
     void cancellingSkipsEverySteps();
 
@@ -265,6 +268,38 @@ void TestOVUpdateRouterOS::silentServerEndsTheDownload()
     QVERIFY(!result->success);
     QVERIFY2(result->message.startsWith(QStringLiteral("Error downloading RouterOS ")), qPrintable(result->message));
     QVERIFY(!QFileInfo::exists(packagePath()));
+}
+
+void TestOVUpdateRouterOS::truncatedPackageIsRemoved()
+{
+    // A server that promises the whole package, sends a third of it and hangs up.
+    QSslServer server;
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setLocalCertificate(m_certificates->certificate());
+    config.setPrivateKey(m_certificates->privateKey());
+    server.setSslConfiguration(config);
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: "
+        + QByteArray::number(m_package.size()) + "\r\n\r\n";
+    const QByteArray part = m_package.left(m_package.size() / 3);
+    connect(&server, &QSslServer::pendingConnectionAvailable, &server, [&] {
+        QSslSocket* socket = qobject_cast<QSslSocket*>(server.nextPendingConnection());
+        connect(socket, &QSslSocket::readyRead, socket, [&, socket] {
+            if (!socket->readAll().contains("\r\n\r\n"))
+                return;
+            socket->write(head + part);
+            socket->disconnectFromHost();
+        });
+    });
+
+    const auto action = std::make_unique<OVUpdateRouterOS>(m_device.data(), QStringLiteral("7.12"), false,
+        QStringLiteral("10"), false, QStringLiteral("https://127.0.0.1:%1").arg(server.serverPort()));
+    const auto result = runBounded(action->download(), 10000);
+    QVERIFY(result.has_value());
+    QVERIFY(!result->success);
+    QVERIFY2(result->message.startsWith(QStringLiteral("Error downloading RouterOS ")), qPrintable(result->message));
+    QVERIFY(!QFileInfo::exists(packagePath()));
+    QVERIFY(!QFileInfo::exists(packagePath() + QStringLiteral(".finished")));
 }
 
 void TestOVUpdateRouterOS::unreachableServerReportsTheReason()
