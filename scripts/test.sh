@@ -9,6 +9,14 @@ bash "$root/scripts/setup.sh"
 cmake -S "$root" -B "$build" -G Ninja -DORVANTA_BUILD_TESTS=ON -DORVANTA_BUILD_BENCH=ON
 cmake --build "$build" -j "$(nproc)"
 
+# The reply parser's fuzz target, built with clang and the sanitizers in a build folder of its own,
+# replays the committed corpus.
+fuzz_build="${ORVANTA_FUZZ_BUILD_DIR:-$root/build-fuzz}"
+cmake -S "$root" -B "$fuzz_build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DORVANTA_FUZZ=ON \
+    -DORVANTA_BUILD_TESTS=OFF -DORVANTA_BUILD_BENCH=OFF >/dev/null
+cmake --build "$fuzz_build" -j "$(nproc)" --target fuzz_sentence
+"$fuzz_build/fuzz/fuzz_sentence" "$root"/fuzz/corpus/sentence/*
+
 sandbox="$(mktemp -d)"
 trap 'rm -rf "$sandbox"' EXIT
 mkdir -p "$sandbox/home" "$sandbox/config" "$sandbox/data" "$sandbox/cache" "$sandbox/runtime"

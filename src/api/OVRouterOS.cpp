@@ -146,10 +146,11 @@ void OVRouterOS::connect()
             socket->setPeerVerifyMode(QSslSocket::VerifyNone);
         QSslSocket* sslSocket = socket.get();
         tcpSocket = std::move(socket);
-        tcpSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         sslSocket->connectToHostEncrypted(*hostName, port);
-        if (!sslSocket->waitForConnected(deadline.remainingTime())
-            || !sslSocket->waitForEncrypted(deadline.remainingTime()))
+        if (!sslSocket->waitForConnected(deadline.remainingTime()))
+            throw socketError(*sslSocket);
+        sslSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        if (!sslSocket->waitForEncrypted(deadline.remainingTime()))
             throw socketError(*sslSocket);
         return;
     }
@@ -158,8 +159,6 @@ void OVRouterOS::connect()
     tcpSocket->connectToHost(*hostName, port);
     if (!tcpSocket->waitForConnected(deadline.remainingTime()))
         throw socketError(*tcpSocket);
-    // Words go out as separate small writes; waiting for the peer's delayed acknowledgement
-    // between them would add tens of milliseconds to every sentence.
     tcpSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
@@ -215,6 +214,8 @@ bool OVRouterOS::writeBytes(const QByteArray& bytes)
 {
     if (!tcpSocket || tcpSocket->state() != QAbstractSocket::ConnectedState)
         return false;
+    // Words go out as separate small writes (the socket is set to low delay once connected):
+    // waiting for the peer's delayed acknowledgement between them would cost tens of milliseconds.
     if (tcpSocket->write(bytes) != bytes.size())
         return false;
     const QDeadlineTimer deadline(readTimeoutMsecs(apiTimeout));

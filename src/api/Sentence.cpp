@@ -13,7 +13,8 @@ struct WordParts
 {
     bool decoded = false;
     bool attribute = false;
-    QString key;
+    QLatin1StringView asciiKey; // the key, when the word is ASCII (points into the buffer)
+    QString key; // the key otherwise
     QString value;
 };
 
@@ -59,7 +60,7 @@ WordParts splitWord(QByteArrayView bytes, Encoding encoding)
         if (std::memchr(second + 1, '=', size - secondAt - 1))
             return parts;
         parts.attribute = true;
-        parts.key = QString::fromLatin1(data + firstAt + 1, secondAt - firstAt - 1);
+        parts.asciiKey = QLatin1StringView(data + firstAt + 1, secondAt - firstAt - 1);
         parts.value = QString::fromLatin1(data + secondAt + 1, size - secondAt - 1);
         return parts;
     }
@@ -172,6 +173,22 @@ std::optional<QByteArray> Sentence::encodeLength(quint64 length)
     return prefix;
 }
 
+QString Sentence::keyOf(QLatin1StringView asciiKey, QString key)
+{
+    if (!key.isNull())
+        return key;
+    // Every row of a reply repeats the same few keys: sharing one string per key saves an
+    // allocation per attribute.
+    for (const QString& known : m_keys) {
+        if (known.size() == asciiKey.size() && known == asciiKey)
+            return known;
+    }
+    QString made(asciiKey);
+    if (m_keys.size() < 64)
+        m_keys.append(made);
+    return made;
+}
+
 void Sentence::parseDone(const QByteArray& data, qsizetype offset)
 {
     parseAttributes(data, offset, false);
@@ -193,7 +210,7 @@ void Sentence::parseAttributes(const QByteArray& data, qsizetype offset, bool as
         offset += prefixSize + length;
         WordParts parts = splitWord(word, encoding);
         if (parts.attribute)
-            SentenceData.append(Row {{std::move(parts.key), std::move(parts.value)}});
+            SentenceData.append(Row {{keyOf(parts.asciiKey, std::move(parts.key)), std::move(parts.value)}});
     }
 }
 
@@ -224,6 +241,6 @@ void Sentence::parseRows(const QByteArray& data, qsizetype offset)
         if (!parts.decoded)
             return;
         if (parts.attribute && !SentenceData.isEmpty())
-            SentenceData.last().insert(std::move(parts.key), std::move(parts.value));
+            SentenceData.last().insert(keyOf(parts.asciiKey, std::move(parts.key)), std::move(parts.value));
     }
 }

@@ -34,6 +34,8 @@ private:
     void parseTrap(const QByteArray& data, qsizetype offset);
     void parseRows(const QByteArray& data, qsizetype offset);
     void parseAttributes(const QByteArray& data, qsizetype offset, bool ascii);
+    QString keyOf(QLatin1StringView asciiKey, QString key);
 
     std::optional<QByteArray> oldData;
+    QList<QString> m_keys;
 };

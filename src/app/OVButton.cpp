@@ -176,3 +176,17 @@ void OVButton::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event);
     }
 }
+
+void OVButton::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // The resting look uses the palette's own colours, so it follows a change of the palette
+    // (a switch between light and dark appearance).
+    if (event->type() == QEvent::PaletteChange) {
+        if (m_hovered)
+            m_backgroundColor = palette().color(QPalette::Highlight);
+        else
+            m_foregroundColor = palette().color(QPalette::WindowText);
+        update();
+    }
+}

@@ -67,6 +67,7 @@ void OVButtonUpdate::paintEvent(QPaintEvent*)
 
 void OVButtonUpdate::enterEvent(QEnterEvent* event)
 {
+    m_hovered = true;
     m_backgroundColor = palette().color(QPalette::Highlight);
     m_foregroundColor = Qt::white;
     m_foregroundColorImage = Qt::white;
@@ -77,6 +78,7 @@ void OVButtonUpdate::enterEvent(QEnterEvent* event)
 
 void OVButtonUpdate::leaveEvent(QEvent* event)
 {
+    m_hovered = false;
     m_backgroundColor = Qt::transparent;
     m_foregroundColor = palette().color(QPalette::WindowText);
     m_foregroundColorImage = restingImageColor();
@@ -93,4 +95,18 @@ void OVButtonUpdate::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     QWidget::mouseReleaseEvent(event);
+}
+
+void OVButtonUpdate::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // The resting look uses the palette's own colours, so it follows a change of the palette
+    // (a switch between light and dark appearance).
+    if (event->type() == QEvent::PaletteChange) {
+        if (m_hovered)
+            m_backgroundColor = palette().color(QPalette::Highlight);
+        else
+            m_foregroundColor = palette().color(QPalette::WindowText);
+        update();
+    }
 }

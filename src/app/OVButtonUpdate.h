@@ -31,6 +31,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
@@ -42,4 +43,5 @@ private:
     QColor m_foregroundColor;
     QColor m_foregroundColorImage;
     std::optional<QString> m_iconName;
+    bool m_hovered = false;
 };

@@ -3,6 +3,7 @@
 #include "OVMessageInfo.h"
 
 #include <QPainter>
+#include <QResizeEvent>
 
 OVMessageError::OVMessageError(std::function<std::optional<QString>()> source, QWidget* parent)
     : QWidget(parent)
@@ -28,14 +29,23 @@ void OVMessageError::refresh()
 
 QSize OVMessageError::sizeHint() const
 {
-    return OVMessageInfo::framedSize(font(), m_message, 0);
+    return OVMessageInfo::framedHint(*this, m_message);
+}
+
+void OVMessageError::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // The height follows the width the layout settled on.
+    if (event->oldSize().width() != width())
+        updateGeometry();
 }
 
 QSize OVMessageError::minimumSizeHint() const
 {
     if (m_message.isEmpty())
         return {0, 0};
-    return {qMin(sizeHint().width(), 110), sizeHint().height()};
+    const QSize hint = sizeHint();
+    return {qMin(hint.width(), 110), hint.height()};
 }
 
 int OVMessageError::heightForWidth(int width) const

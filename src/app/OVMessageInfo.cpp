@@ -1,6 +1,7 @@
 #include "OVMessageInfo.h"
 
 #include <QPainter>
+#include <QResizeEvent>
 
 namespace {
 constexpr int OuterPadding = 10;
@@ -60,9 +61,25 @@ void OVMessageInfo::paintFramed(
     painter.drawText(box.adjusted(InnerPadding, InnerPadding, -InnerPadding, -InnerPadding), Flags, text);
 }
 
+QSize OVMessageInfo::framedHint(const QWidget& box, const QString& text)
+{
+    QSize natural = framedSize(box.font(), text, 0);
+    if (box.width() > 0 && box.width() < natural.width())
+        natural.setHeight(framedSize(box.font(), text, box.width()).height());
+    return natural;
+}
+
 QSize OVMessageInfo::sizeHint() const
 {
-    return framedSize(font(), m_message, 0);
+    return framedHint(*this, m_message);
+}
+
+void OVMessageInfo::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // The height follows the width the layout settled on.
+    if (event->oldSize().width() != width())
+        updateGeometry();
 }
 
 QSize OVMessageInfo::minimumSizeHint() const

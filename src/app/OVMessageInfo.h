@@ -20,6 +20,9 @@ public:
     // 10 points of space on the leading, trailing and top sides. Sizes for a widget `width` wide
     // (0: as wide as the text wants, up to a readable line length).
     static QSize framedSize(const QFont& font, const QString& text, int width);
+    // The size a box wants: its natural width, and the height its text needs at the width it
+    // was given (a long text wraps instead of being cut off).
+    static QSize framedHint(const QWidget& box, const QString& text);
     static void paintFramed(
         QPainter& painter, const QRect& rect, const QString& text, const QColor& outline, const QColor& textColor);
     QSize minimumSizeHint() const override;
@@ -28,6 +31,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QString m_message;

@@ -1,6 +1,8 @@
 #include "Settings.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 const Settings::Key* findKey(const QString& key)
@@ -23,6 +25,14 @@ QVariant toTableType(const Settings::Key& entry, const QVariant& value)
         return QVariant(value.toBool());
     }
     return QVariant(value.toString());
+}
+// Test executables run side by side: in test mode each keeps its settings in a file of its own.
+QString storeApplicationName()
+{
+    const QString name = QStringLiteral("Orvanta");
+    if (!QStandardPaths::isTestModeEnabled())
+        return name;
+    return name + QLatin1Char('-') + QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 } // namespace
 
@@ -54,7 +64,7 @@ Settings& Settings::instance()
 }
 
 Settings::Settings()
-    : m_store(QSettings::UserScope, QStringLiteral("Orvanta"), QStringLiteral("Orvanta"))
+    : m_store(QSettings::UserScope, QStringLiteral("Orvanta"), storeApplicationName())
 { }
 
 QVariant Settings::value(const QString& key) const

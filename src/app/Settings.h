@@ -57,6 +57,8 @@ public:
     QVariant value(const QString& key) const;
     void setValue(const QString& key, const QVariant& value);
     bool isStored(const QString& key) const;
+    // Where the values live (the user's QSettings file for "Orvanta").
+    QString storeFileName() const { return m_store.fileName(); }
 
 signals:
     void changed(const QString& key);

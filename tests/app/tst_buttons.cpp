@@ -113,6 +113,12 @@ void TestButtons::hoverAlternatesBetweenTwoLooks()
     QCOMPARE(button->shownSymbol(), QStringLiteral("x.circle.fill"));
     hoverOut(button);
     QCOMPARE(button->shownSymbol(), QStringLiteral("x.circle"));
+
+    // At rest the colours follow the palette (light or dark appearance).
+    QPalette dark = button->palette();
+    dark.setColor(QPalette::WindowText, QColor(235, 235, 235));
+    button->setPalette(dark);
+    QCOMPARE(button->foregroundColor(), QColor(235, 235, 235));
 }
 
 void TestButtons::clickRunsActionOnce()

@@ -40,14 +40,14 @@ struct Column
     QLabel* above = new QLabel(QStringLiteral("above"));
     QLabel* below = new QLabel(QStringLiteral("below"));
 
-    void build(QWidget* box)
+    void build(QWidget* box, int width = 400)
     {
         layout->setSpacing(6);
         layout->addWidget(above);
         layout->addWidget(box);
         layout->addWidget(below);
         layout->addStretch();
-        window.resize(400, 300);
+        window.resize(width, 300);
         window.show();
     }
     int gap() const { return below->geometry().top() - above->geometry().bottom() - 1; }
@@ -139,11 +139,14 @@ void TestMessages::errorPicksUpChangeOnRedraw()
 
 void TestMessages::errorBoxPadding()
 {
-    const QString text = QStringLiteral("Error during login: invalid user name or password");
+    // Long enough to wrap in a narrow window: the box grows to hold every line.
+    const QString text = QStringLiteral("Web-SSL error: The host name did not match any of the valid hosts for this "
+                                        "certificate");
     Column column;
     auto* box = new OVMessageError([text] { return std::optional<QString>(text); });
-    column.build(box);
-    QTRY_VERIFY_WITH_TIMEOUT(box->height() > 0, 2000);
+    column.build(box, 300);
+    QTRY_VERIFY_WITH_TIMEOUT(box->width() > 0 && box->height() == box->heightForWidth(box->width()), 2000);
+    QVERIFY(box->height() >= 2 * box->fontMetrics().height() + 20);
     const QImage image = box->grab().toImage();
     const QRect outline = inkBounds(image, isRed);
     QVERIFY(!outline.isEmpty());
@@ -152,11 +155,12 @@ void TestMessages::errorBoxPadding()
     QCOMPARE(outline.top(), 10);
     QVERIFY(box->width() - 1 - outline.right() >= 10);
     QCOMPARE(outline.bottom(), box->height() - 1);
-    // The text sits inside the outline, 5 points in.
+    // The text sits inside the outline, 5 points in, none of it cut off at the bottom.
     const QRect textInk = inkBounds(
         image, [](const QColor& c) { return c.alpha() > 128 && c.red() < 90 && c.green() < 90 && c.blue() < 90; });
     QVERIFY(outline.contains(textInk));
     QVERIFY(textInk.left() >= outline.left() + 5);
+    QVERIFY(textInk.bottom() <= outline.bottom() - 3);
 }
 
 ORVANTA_WIDGET_TEST_MAIN(TestMessages)

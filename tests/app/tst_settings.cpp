@@ -21,12 +21,12 @@ private slots:
     void unknownKeyIsRefused();
 
 private:
-    static QSettings rawStore() { return QSettings(QStringLiteral("Orvanta"), QStringLiteral("Orvanta")); }
+    static QSettings rawStore() { return QSettings(Settings::instance().storeFileName(), QSettings::IniFormat); }
 };
 
 void TestSettings::init()
 {
-    QSettings store(QStringLiteral("Orvanta"), QStringLiteral("Orvanta"));
+    QSettings store = rawStore();
     store.clear();
     store.sync();
 }
@@ -83,6 +83,9 @@ void TestSettings::readingWritesNothing()
     for (const auto& entry : Settings::keys())
         QVERIFY2(!settings.isStored(QLatin1String(entry.key)), entry.key);
     QVERIFY(rawStore().allKeys().isEmpty());
+    // Tests never touch the user's own settings, nor those of another test running beside them.
+    QVERIFY(settings.storeFileName().contains(QStringLiteral("/.qttest/")));
+    QVERIFY(settings.storeFileName().contains(QStringLiteral("tst_app_settings")));
 }
 
 void TestSettings::typedGettersFollowStore()

@@ -34,7 +34,7 @@ constexpr int Wait = 5000;
 
 QSettings rawStore()
 {
-    return QSettings(QStringLiteral("Orvanta"), QStringLiteral("Orvanta"));
+    return QSettings(Settings::instance().storeFileName(), QSettings::IniFormat);
 }
 
 template<typename T>

@@ -65,7 +65,7 @@ void TestToolbar::initTestCase()
 
 void TestToolbar::init()
 {
-    QSettings(QStringLiteral("Orvanta"), QStringLiteral("Orvanta")).clear();
+    QSettings(Settings::instance().storeFileName(), QSettings::IniFormat).clear();
     m_server = std::make_unique<HttpsServer>(m_certificates);
     QVERIFY(m_server->listen());
     m_server->setRoute("/routeros/LATEST.7", textReply("7.16.2 1734000000\n"));
