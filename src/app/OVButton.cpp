@@ -36,6 +36,9 @@ OVButton::OVButton(const QString& systemName, const QString& text, const QString
     , m_foregroundColor(palette().color(QPalette::WindowText))
 {
     setToolTip(helpText);
+    // Drawn by hand, so screen readers get the label and help text from here.
+    setAccessibleName(text);
+    setAccessibleDescription(helpText);
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -46,6 +49,7 @@ void OVButton::setText(const QString& text)
     if (m_text == text)
         return;
     m_text = text;
+    setAccessibleName(text);
     updateGeometry();
     update();
 }
@@ -65,6 +69,7 @@ void OVButton::setHelpText(const QString& helpText)
 {
     m_helpText = helpText;
     setToolTip(helpText);
+    setAccessibleDescription(helpText);
 }
 
 QSize OVButton::sizeHint() const

@@ -32,6 +32,8 @@ OVButtonUpdate::OVButtonUpdate(const QString& systemName, const QString& text, c
     , m_foregroundColorImage(restingImageColor())
 {
     setToolTip(helpText);
+    setAccessibleName(text);
+    setAccessibleDescription(helpText);
     setAttribute(Qt::WA_Hover);
     // A click target only: no keyboard focus, so no keyboard activation.
     setFocusPolicy(Qt::NoFocus);

@@ -277,6 +277,30 @@ private slots:
         QVERIFY2(result.message.startsWith(QStringLiteral("SFTP server")), qPrintable(result.message));
     }
 
+    void serverGoneMidTransferFails()
+    {
+        SshServer doomed;
+        QVERIFY2(doomed.start(), qPrintable(doomed.errorText()));
+        const QString localPath = m_local.filePath(QStringLiteral("gone.npk"));
+        QVERIFY(writeFile(localPath, randomBytes(4 * 1000 * 1000, 5)));
+        const qint64 pid = doomed.processId();
+        bool killed = false;
+        const OVNetSFTP::Progress kill = [pid, &killed](qint64, qint64) {
+            if (!killed)
+                killed = ::kill(static_cast<pid_t>(pid), SIGKILL) == 0;
+            return true;
+        };
+        QElapsedTimer timer;
+        timer.start();
+        const ValidateReturn result = QCoro::waitFor(
+            OVNetSFTP::upload(QStringLiteral("127.0.0.1"), doomed.user(), Secrets::encrypt(doomed.password()),
+                QString::number(doomed.port()), localPath, QStringLiteral("/gone.npk"), kill));
+        QVERIFY(killed);
+        QVERIFY(!result.success);
+        QVERIFY(!result.message.isEmpty());
+        QVERIFY2(timer.elapsed() < 9000, qPrintable(QString::number(timer.elapsed())));
+    }
+
     void stalledTransferFails()
     {
         const QString localPath = m_local.filePath(QStringLiteral("stall.npk"));
