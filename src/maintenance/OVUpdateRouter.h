@@ -37,7 +37,8 @@ public:
 
     // After a command that makes the router go away: pause, then (unless skipCheck) probe with
     // system_routerboard until it answers. Ends with success "Success" or "Cancelled", or after
-    // the wait limit with failure "The device did not respond within 10 minutes".
+    // the wait limit with failure "The device did not respond within 10 minutes". A device
+    // deleted meanwhile ends every action with a failure, without touching it.
     QCoro::Task<ValidateReturn> waitForDevice(bool skipCheck);
 
     void setTiming(const Timing& timing) { m_timing = timing; }

@@ -79,7 +79,6 @@ QCoro::Task<ValidateReturn> OVUpdateRouterOS::download()
     const QString marker = path + finishedSuffix;
     // A marker left without its package must not bless whatever this download leaves behind.
     QFile::remove(marker);
-    OVCache::createDirectory(QFileInfo(path).absolutePath());
 
     QUrl url(downloadServer);
     url.setPath(
@@ -104,9 +103,13 @@ QCoro::Task<ValidateReturn> OVUpdateRouterOS::download()
         const QByteArray data = reply->readAll();
         if (data.isEmpty() || httpStatus() != 200 || !writeError.isEmpty())
             return;
-        if (!file.isOpen() && !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            writeError = file.errorString();
-        else if (file.write(data) != data.size())
+        if (!file.isOpen()) {
+            // Made here rather than before the request, so a purge meanwhile does not stop it.
+            OVCache::createDirectory(QFileInfo(file.fileName()).absolutePath());
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                writeError = file.errorString();
+        }
+        if (writeError.isEmpty() && file.write(data) != data.size())
             writeError = file.errorString();
         if (!writeError.isEmpty())
             reply->abort();

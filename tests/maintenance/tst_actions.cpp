@@ -37,6 +37,7 @@ private slots:
     void waitProbesUntilTheRouterAnswers_data() { methods(); }
     void waitProbesUntilTheRouterAnswers();
     void waitGivesUpAfterItsBound();
+    void probeUsesItsOwnTimeout_data() { methods(); }
     void probeUsesItsOwnTimeout();
     void probeChoosesApiUnlessExactlyRest_data();
     void probeChoosesApiUnlessExactlyRest();
@@ -226,10 +227,12 @@ void TestMaintenanceActions::probeUsesItsOwnTimeout()
 {
     // A router that takes requests and never answers: each probe lasts its own time-out, not the
     // (much longer) setting the action was made with.
-    m_routers->useMethod(QStringLiteral("REST"));
+    QFETCH(QString, method);
+    m_routers->useMethod(method);
     HttpReply silent;
     silent.silent = true;
     m_routers->rest.script(QStringLiteral("/system/routerboard"), silent);
+    m_routers->api.setReply(QStringLiteral("/system/routerboard/print"), FakeApiReply {{}, {}, true, false});
     m_timing.probeTimeout = QStringLiteral("1");
     m_timing.waitLimit = 200ms;
     const auto action = make<OVUpdateRouterReboot>(QStringLiteral("60"));

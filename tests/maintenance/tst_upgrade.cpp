@@ -38,6 +38,7 @@ private slots:
     void failedDownloadLeavesNothing();
     void silentServerEndsTheDownload();
     void truncatedPackageIsRemoved();
+    void purgeDuringDownloadIsSurvived();
     void unreachableServerReportsTheReason();
     void cancellingSkipsEverySteps();
 
@@ -96,6 +97,7 @@ void TestOVUpdateRouterOS::init()
     QDir(m_root).removeRecursively();
     OVCache::createDirectory(m_root);
     m_vendor->clearRoutes();
+    m_vendor->setHandler({});
     m_vendor->clearRequests();
     m_vendor->setRoute(
         "/routeros/7.12/routeros-7.12-arm64.npk", HttpReply {200, m_package, "application/octet-stream", false, false});
@@ -300,6 +302,24 @@ void TestOVUpdateRouterOS::truncatedPackageIsRemoved()
     QVERIFY2(result->message.startsWith(QStringLiteral("Error downloading RouterOS ")), qPrintable(result->message));
     QVERIFY(!QFileInfo::exists(packagePath()));
     QVERIFY(!QFileInfo::exists(packagePath() + QStringLiteral(".finished")));
+}
+
+void TestOVUpdateRouterOS::purgeDuringDownloadIsSurvived()
+{
+    // The user purges the cache while the request is on its way.
+    m_vendor->clearRoutes();
+    const QByteArray package = m_package;
+    m_vendor->setHandler([package](const HttpRequestRecord&) {
+        OVCache::purge();
+        return HttpReply {200, package, "application/octet-stream", false, false};
+    });
+    const auto action = makeAction();
+    const auto result = runBounded(action->download());
+    QVERIFY(result.has_value());
+    QVERIFY2(result->success, qPrintable(result->message));
+    QCOMPARE(m_vendor->requests().size(), 1);
+    QCOMPARE(readAll(packagePath()), m_package);
+    QVERIFY(OVCache::isCached(packagePath()));
 }
 
 void TestOVUpdateRouterOS::unreachableServerReportsTheReason()
