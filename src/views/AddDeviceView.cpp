@@ -1,27 +1,19 @@
 #include "AddDeviceView.h"
 
+#include "DeviceFormColumn.h"
 #include "DeviceFormState.h"
-#include "OVDevControl.h"
-#include "OVDevCredentials.h"
+#include "OutlinedFrame.h"
 #include "app/AppState.h"
-#include "app/OVButton.h"
 #include "app/Settings.h"
-#include "control/OVControl.h"
-#include "control/OVNetSFTP.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
-#include "model/Secrets.h"
 #include "model/Validate.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProgressBar>
 #include <QVBoxLayout>
 
 namespace {
-const QString Outline = QStringLiteral("QFrame#%1 { border: 1px solid gray; border-radius: 8px; }");
-
 QLabel* helpRow(QVBoxLayout* column, const QString& text, const QString& objectName, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
@@ -48,56 +40,28 @@ AddDeviceView::AddDeviceView(AppState& appState, QWidget* parent)
     m_state->setSshport(QStringLiteral("22"));
 
     // The form column.
-    auto* formFrame = new QFrame(this);
+    auto* formFrame = new OutlinedFrame(this);
     formFrame->setObjectName(QStringLiteral("formFrame"));
-    formFrame->setStyleSheet(Outline.arg(formFrame->objectName()));
     formFrame->setFixedWidth(330);
     auto* form = new QVBoxLayout(formFrame);
-
-    auto* title = new QLabel(QStringLiteral("Add Device"), formFrame);
-    title->setObjectName(QStringLiteral("titleLabel"));
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
-    auto* titleRow = new QHBoxLayout;
-    titleRow->setContentsMargins(0, 0, 0, 1);
-    titleRow->addWidget(title);
-    titleRow->addStretch(1);
-    form->addLayout(titleRow);
-
-    form->addWidget(new OVDevCredentials(*m_state, 95, Qt::transparent, formFrame));
-    form->addWidget(new OVDevControl(*m_state, 95, Qt::transparent, formFrame));
-
-    auto* actions = new QHBoxLayout;
-    actions->addStretch(1);
-    m_busy = new QProgressBar(formFrame);
-    m_busy->setObjectName(QStringLiteral("busyProgressBar"));
-    m_busy->setRange(0, 0);
-    m_busy->setTextVisible(false);
-    m_busy->setFixedSize(14, 7);
-    m_busy->setVisible(false);
-    actions->addWidget(m_busy);
-    actions->addSpacing(1);
-    auto* cancelButton = new OVButton(
-        QStringLiteral("x.circle"), QStringLiteral("Cancel"), QStringLiteral("Cancel adding device"),
-        [this] { cancel(); }, formFrame);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    actions->addWidget(cancelButton);
-    m_add = new OVButton(
-        QStringLiteral("plus.circle"), QStringLiteral("Add"), QStringLiteral("Add the device"), [this] { addDevice(); },
+    m_form = new DeviceFormColumn(*m_state, QStringLiteral("Add Device"), QStringLiteral("titleLabel"),
+        QMargins(0, 0, 0, 1),
+        {QStringLiteral("x.circle"), QStringLiteral("Cancel"), QStringLiteral("Cancel adding device"),
+            QStringLiteral("cancelButton"), [this] { cancel(); }},
+        {QStringLiteral("plus.circle"), QStringLiteral("Add"), QStringLiteral("Add the device"),
+            QStringLiteral("addButton"), [this] { addDevice(); }},
         formFrame);
-    m_add->setObjectName(QStringLiteral("addButton"));
-    actions->addWidget(m_add);
-    form->addLayout(actions);
+    form->addWidget(m_form);
 
     // The help column.
-    auto* helpFrame = new QFrame(this);
+    auto* helpFrame = new OutlinedFrame(this);
     helpFrame->setObjectName(QStringLiteral("helpFrame"));
-    helpFrame->setStyleSheet(Outline.arg(helpFrame->objectName()));
     helpFrame->setFixedWidth(320);
     auto* help = new QVBoxLayout(helpFrame);
     help->setSpacing(help->spacing() + 1);
     QLabel* helpTitle = helpRow(help, QStringLiteral("Help"), QStringLiteral("helpTitleLabel"), helpFrame);
+    QFont bold = helpTitle->font();
+    bold.setBold(true);
     helpTitle->setFont(bold);
     helpTitle->setWordWrap(false);
     helpRow(help,
@@ -159,20 +123,9 @@ void AddDeviceView::addDevice()
     if (m_adding)
         return;
     setAdding(true);
-    const Settings& settings = Settings::instance();
-    Attempt attempt;
-    attempt.address = m_state->address();
-    attempt.controlMethod = m_state->controlMethod();
-    attempt.username = m_state->username();
-    attempt.password = m_state->password();
-    attempt.port = m_state->port();
-    attempt.sshport = m_state->sshport();
-    attempt.ssl = m_state->ssl();
-    attempt.validateOnAdd = settings.validateOnAdd();
-    attempt.restApiValidSSL = settings.restApiValidSSL();
-    attempt.restApiTimeout = settings.restApiTimeout();
     // Runs on its own; it holds only guarded pointers to the form and the window state.
-    runAttempt(QPointer<AddDeviceView>(this), QPointer<AppState>(&m_appState), std::move(attempt));
+    runAttempt(QPointer<AddDeviceView>(this), QPointer<AppState>(&m_appState), DeviceAccount::fromForm(*m_state),
+        Settings::instance().validateOnAdd());
 }
 
 bool AddDeviceView::validateForm()
@@ -200,55 +153,37 @@ bool AddDeviceView::validateForm()
     return false;
 }
 
-QCoro::Task<> AddDeviceView::runAttempt(QPointer<AddDeviceView> view, QPointer<AppState> appState, Attempt attempt)
+QCoro::Task<> AddDeviceView::runAttempt(
+    QPointer<AddDeviceView> view, QPointer<AppState> appState, DeviceAccount account, bool validateOnAdd)
 {
     // Nothing has been awaited yet: the form is still there.
     if (!view->validateForm())
         co_return;
-    const ValidateReturn duplicate = Validate::address(attempt.address, 0);
+    const ValidateReturn duplicate = Validate::address(account.address, 0);
     if (!duplicate.success) {
         view->setError(duplicate.message);
         view->setAdding(false);
         co_return;
     }
-    const ValidateReturn result = co_await validateDevice(attempt);
-    saveDevice(view, appState, attempt, result);
-}
-
-QCoro::Task<ValidateReturn> AddDeviceView::validateDevice(Attempt attempt)
-{
-    if (!attempt.validateOnAdd)
-        co_return ValidateReturn::ok();
-    const QString enciphered = Secrets::encrypt(attempt.password);
-    const ValidateReturn sftp
-        = co_await OVNetSFTP::testSftp(attempt.address, attempt.username, enciphered, attempt.sshport);
-    if (!sftp.success)
-        co_return ValidateReturn::failure(QStringLiteral("SFTP error: ") + sftp.message);
-    const std::unique_ptr<OVControl> control
-        = OVControl::forControlMethod(attempt.controlMethod, attempt.restApiValidSSL, attempt.restApiTimeout,
-            attempt.address, attempt.username, enciphered, attempt.port, attempt.ssl);
-    co_return co_await control->makeCall(OVRequestCommand::system_routerboard);
+    ValidateReturn result = ValidateReturn::ok();
+    if (validateOnAdd)
+        result = co_await DeviceAccount::test(account);
+    saveDevice(view, appState, account, validateOnAdd, result);
 }
 
 void AddDeviceView::saveDevice(const QPointer<AddDeviceView>& view, const QPointer<AppState>& appState,
-    const Attempt& attempt, const ValidateReturn& result)
+    const DeviceAccount& account, bool validated, const ValidateReturn& result)
 {
     ValidateReturn outcome = result;
-    if (outcome.success && attempt.validateOnAdd) {
+    if (outcome.success && validated) {
         // Another attempt (the form reopened after Cancel) may have stored the same address while
         // this one waited for the router.
-        outcome = Validate::address(attempt.address, 0);
+        outcome = Validate::address(account.address, 0);
     }
     if (outcome.success) {
         PersistenceController& store = PersistenceController::shared();
         Device* device = store.insertDevice();
-        device->setAddress(attempt.address);
-        device->setControlMethod(attempt.controlMethod);
-        device->setPassword(Secrets::encrypt(attempt.password));
-        device->setPort(attempt.port);
-        device->setSshport(attempt.sshport);
-        device->setSsl(attempt.ssl);
-        device->setUsername(attempt.username);
+        account.writeTo(*device);
         store.saveOrDie();
         // Once this form is gone the flag belongs to whatever form the user opened since: an
         // attempt left running after Cancel must not close it.
@@ -274,8 +209,7 @@ void AddDeviceView::setAdding(bool adding)
     if (m_adding == adding)
         return;
     m_adding = adding;
-    m_busy->setVisible(adding);
-    m_add->setEnabled(!adding);
+    m_form->setBusy(adding);
     updateStatus();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceAccount.h"
 #include "control/ValidateReturn.h"
 
 #include <QCoroTask>
@@ -8,10 +9,9 @@
 #include <QWidget>
 
 class AppState;
+class DeviceFormColumn;
 class DeviceFormState;
-class OVButton;
 class QLabel;
-class QProgressBar;
 
 // The form through which a router joins the device list. Shown while AppState::showAddDevice is
 // set; make a new one each time the form opens, so that it starts from the initial values.
@@ -36,26 +36,12 @@ public:
     bool validateForm();
 
 private:
-    // What an attempt needs once it waits: a copy of the form and of the settings, so that it can
-    // finish after the form is gone.
-    struct Attempt
-    {
-        QString address;
-        QString controlMethod;
-        QString username;
-        QString password;
-        QString port;
-        QString sshport;
-        bool ssl = true;
-        bool validateOnAdd = true;
-        bool restApiValidSSL = false;
-        QString restApiTimeout;
-    };
-
-    static QCoro::Task<> runAttempt(QPointer<AddDeviceView> view, QPointer<AppState> appState, Attempt attempt);
-    static QCoro::Task<ValidateReturn> validateDevice(Attempt attempt);
+    // The attempt copies the form and the settings first, so that it can finish after the form
+    // is gone.
+    static QCoro::Task<> runAttempt(
+        QPointer<AddDeviceView> view, QPointer<AppState> appState, DeviceAccount account, bool validateOnAdd);
     static void saveDevice(const QPointer<AddDeviceView>& view, const QPointer<AppState>& appState,
-        const Attempt& attempt, const ValidateReturn& result);
+        const DeviceAccount& account, bool validated, const ValidateReturn& result);
 
     void setError(const QString& error);
     void setAdding(bool adding);
@@ -69,6 +55,5 @@ private:
 
     QLabel* m_helpMethod = nullptr;
     QLabel* m_status = nullptr;
-    QProgressBar* m_busy = nullptr;
-    OVButton* m_add = nullptr;
+    DeviceFormColumn* m_form = nullptr;
 };

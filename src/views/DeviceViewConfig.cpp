@@ -1,26 +1,22 @@
 #include "DeviceViewConfig.h"
 
+#include "DeviceFormColumn.h"
 #include "DeviceFormState.h"
 #include "EditingState.h"
-#include "OVDevControl.h"
-#include "OVDevCredentials.h"
+#include "OutlinedFrame.h"
 #include "app/DevicePicture.h"
 #include "app/OVButton.h"
 #include "app/OVMessageError.h"
 #include "app/OVMessageInfo.h"
 #include "app/Settings.h"
-#include "control/OVControl.h"
-#include "control/OVNetSFTP.h"
 #include "model/ByteCountFormatter.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "model/Secrets.h"
 #include "model/Validate.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProgressBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -66,9 +62,8 @@ DeviceViewConfig::DeviceViewConfig(Device* device, EditingState& editing, QWidge
     m_state->setSsl(true);
     m_state->setUsername(QStringLiteral("admin"));
 
-    auto* box = new QFrame(this);
+    auto* box = new OutlinedFrame(this);
     box->setObjectName(QStringLiteral("configFrame"));
-    box->setStyleSheet(QStringLiteral("QFrame#configFrame { border: 1px solid gray; border-radius: 8px; }"));
     auto* boxRow = new QHBoxLayout(box);
     boxRow->setContentsMargins(5, 5, 5, 5);
     m_summary = buildSummary();
@@ -158,48 +153,16 @@ QWidget* DeviceViewConfig::buildSummary()
     return summary;
 }
 
-QWidget* DeviceViewConfig::buildForm()
+DeviceFormColumn* DeviceViewConfig::buildForm()
 {
-    auto* form = new QWidget;
+    auto* form = new DeviceFormColumn(*m_state, QStringLiteral("Configuration"),
+        QStringLiteral("configurationTitleLabel"), QMargins(0, 2, 0, 0),
+        {QStringLiteral("x.circle"), QStringLiteral("Cancel"), QStringLiteral("Cancel device configuration"),
+            QStringLiteral("cancelButton"), [this] { toggleEditing(); }},
+        {QStringLiteral("square.and.pencil.circle"), QStringLiteral("Save"),
+            QStringLiteral("Save device configuration"), QStringLiteral("saveButton"),
+            [this] { saveConfiguration(); }});
     form->setObjectName(QStringLiteral("editFormWidget"));
-    auto* column = new QVBoxLayout(form);
-    column->setContentsMargins(0, 0, 0, 0);
-
-    auto* title = new QLabel(QStringLiteral("Configuration"), form);
-    title->setObjectName(QStringLiteral("configurationTitleLabel"));
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
-    auto* titleRow = new QHBoxLayout;
-    titleRow->setContentsMargins(0, 2, 0, 0);
-    titleRow->addWidget(title);
-    titleRow->addStretch(1);
-    column->addLayout(titleRow);
-
-    column->addWidget(new OVDevCredentials(*m_state, 95, Qt::transparent, form));
-    column->addWidget(new OVDevControl(*m_state, 95, Qt::transparent, form));
-
-    auto* actions = new QHBoxLayout;
-    actions->addStretch(1);
-    m_busy = new QProgressBar(form);
-    m_busy->setObjectName(QStringLiteral("busyProgressBar"));
-    m_busy->setRange(0, 0);
-    m_busy->setTextVisible(false);
-    m_busy->setFixedSize(14, 7);
-    m_busy->setVisible(false);
-    actions->addWidget(m_busy);
-    actions->addSpacing(1);
-    auto* cancelButton = new OVButton(
-        QStringLiteral("x.circle"), QStringLiteral("Cancel"), QStringLiteral("Cancel device configuration"),
-        [this] { toggleEditing(); }, form);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    actions->addWidget(cancelButton);
-    m_save = new OVButton(
-        QStringLiteral("square.and.pencil.circle"), QStringLiteral("Save"), QStringLiteral("Save device configuration"),
-        [this] { saveConfiguration(); }, form);
-    m_save->setObjectName(QStringLiteral("saveButton"));
-    actions->addWidget(m_save);
-    column->addLayout(actions);
     return form;
 }
 
@@ -256,19 +219,8 @@ void DeviceViewConfig::saveConfiguration()
         setSaving(false);
         return;
     }
-    const Settings& settings = Settings::instance();
-    SaveAttempt attempt;
-    attempt.address = m_state->address();
-    attempt.controlMethod = m_state->controlMethod();
-    attempt.username = m_state->username();
-    attempt.password = m_state->password();
-    attempt.port = m_state->port();
-    attempt.sshport = m_state->sshport();
-    attempt.ssl = m_state->ssl();
-    attempt.validateOnEdit = settings.validateOnEdit();
-    attempt.restApiValidSSL = settings.restApiValidSSL();
-    attempt.restApiTimeout = settings.restApiTimeout();
-    runSave(QPointer<DeviceViewConfig>(this), m_device, QPointer<EditingState>(&m_editing), std::move(attempt));
+    runSave(QPointer<DeviceViewConfig>(this), m_device, QPointer<EditingState>(&m_editing),
+        DeviceAccount::fromForm(*m_state), Settings::instance().validateOnEdit());
 }
 
 bool DeviceViewConfig::checkBeforeSave()
@@ -302,15 +254,18 @@ bool DeviceViewConfig::checkBeforeSave()
     return false;
 }
 
-QCoro::Task<> DeviceViewConfig::runSave(
-    QPointer<DeviceViewConfig> view, QPointer<Device> device, QPointer<EditingState> editing, SaveAttempt attempt)
+QCoro::Task<> DeviceViewConfig::runSave(QPointer<DeviceViewConfig> view, QPointer<Device> device,
+    QPointer<EditingState> editing, DeviceAccount account, bool validateOnEdit)
 {
-    const ValidateReturn result = co_await testConnection(attempt);
+    ValidateReturn result = ValidateReturn::ok();
+    if (validateOnEdit)
+        result = co_await DeviceAccount::test(account);
     if (device && !device->isDeleted()) {
         if (!result.success) {
             device->setError(result.message);
         } else {
-            saveDevice(*device, attempt);
+            account.writeTo(*device);
+            PersistenceController::shared().saveOrDie();
             device->setError(QString());
             // Closed rather than flipped: a Cancel pressed while the test ran has already closed
             // the form, and the save must not open it again.
@@ -324,40 +279,12 @@ QCoro::Task<> DeviceViewConfig::runSave(
         view->setSaving(false);
 }
 
-QCoro::Task<ValidateReturn> DeviceViewConfig::testConnection(SaveAttempt attempt)
-{
-    if (!attempt.validateOnEdit)
-        co_return ValidateReturn::ok();
-    const QString enciphered = Secrets::encrypt(attempt.password);
-    const ValidateReturn sftp
-        = co_await OVNetSFTP::testSftp(attempt.address, attempt.username, enciphered, attempt.sshport);
-    if (!sftp.success)
-        co_return ValidateReturn::failure(QStringLiteral("SFTP error: ") + sftp.message);
-    const std::unique_ptr<OVControl> control
-        = OVControl::forControlMethod(attempt.controlMethod, attempt.restApiValidSSL, attempt.restApiTimeout,
-            attempt.address, attempt.username, enciphered, attempt.port, attempt.ssl);
-    co_return co_await control->makeCall(OVRequestCommand::system_routerboard);
-}
-
-void DeviceViewConfig::saveDevice(Device& device, const SaveAttempt& attempt)
-{
-    device.setAddress(attempt.address);
-    device.setControlMethod(attempt.controlMethod);
-    device.setPassword(Secrets::encrypt(attempt.password));
-    device.setPort(attempt.port);
-    device.setSshport(attempt.sshport);
-    device.setSsl(attempt.ssl);
-    device.setUsername(attempt.username);
-    PersistenceController::shared().saveOrDie();
-}
-
 void DeviceViewConfig::setSaving(bool saving)
 {
     if (m_saving == saving)
         return;
     m_saving = saving;
-    m_busy->setVisible(saving);
-    m_save->setEnabled(!saving);
+    m_form->setBusy(saving);
     updateMessages();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceAccount.h"
 #include "control/ValidateReturn.h"
 
 #include <QCoroTask>
@@ -8,13 +9,13 @@
 #include <QWidget>
 
 class Device;
+class DeviceFormColumn;
 class DeviceFormState;
 class EditingState;
 class OVButton;
 class OVMessageError;
 class OVMessageInfo;
 class QLabel;
-class QProgressBar;
 
 // The top panel of a device's pane. Not editing: a summary of the device (host name, model,
 // sizes, architecture, cores), its picture and "Edit Configuration". Editing (the main view's
@@ -45,29 +46,13 @@ public:
     bool checkBeforeSave();
 
 private:
-    // A copy of what a save needs once it waits, so that it can finish whatever happens to the
-    // panel meanwhile; the values written are the ones that passed the check.
-    struct SaveAttempt
-    {
-        QString address;
-        QString controlMethod;
-        QString username;
-        QString password;
-        QString port;
-        QString sshport;
-        bool ssl = true;
-        bool validateOnEdit = false;
-        bool restApiValidSSL = false;
-        QString restApiTimeout;
-    };
-
-    static QCoro::Task<> runSave(
-        QPointer<DeviceViewConfig> view, QPointer<Device> device, QPointer<EditingState> editing, SaveAttempt attempt);
-    static QCoro::Task<ValidateReturn> testConnection(SaveAttempt attempt);
-    static void saveDevice(Device& device, const SaveAttempt& attempt);
+    // The save copies the form and the settings first, so that it can finish whatever happens to
+    // the panel meanwhile; the values written are the ones that passed the check.
+    static QCoro::Task<> runSave(QPointer<DeviceViewConfig> view, QPointer<Device> device,
+        QPointer<EditingState> editing, DeviceAccount account, bool validateOnEdit);
 
     QWidget* buildSummary();
-    QWidget* buildForm();
+    DeviceFormColumn* buildForm();
     void setSaving(bool saving);
     void updateFromDevice();
     void updateFace();
@@ -81,7 +66,7 @@ private:
     QString m_pictureName;
 
     QWidget* m_summary = nullptr;
-    QWidget* m_form = nullptr;
+    DeviceFormColumn* m_form = nullptr;
     OVButton* m_editButton = nullptr;
     QLabel* m_arch = nullptr;
     QLabel* m_cpuCount = nullptr;
@@ -90,8 +75,6 @@ private:
     QLabel* m_memoryTotal = nullptr;
     QLabel* m_diskTotal = nullptr;
     QLabel* m_picture = nullptr;
-    QProgressBar* m_busy = nullptr;
-    OVButton* m_save = nullptr;
     OVMessageError* m_errorMessage = nullptr;
     OVMessageInfo* m_infoMessage = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "DeviceViewInfoHealth.h"
 #include "DeviceViewInfoOS.h"
 #include "HealthListState.h"
+#include "OutlinedFrame.h"
 #include "app/OVButton.h"
 #include "app/OVMessageError.h"
 #include "app/OVMessageInfo.h"
@@ -14,28 +15,7 @@
 #include "model/Device.h"
 
 #include <QHBoxLayout>
-#include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
-
-namespace {
-// The panel's frame: a grey rounded outline around its content.
-class OutlinedPanel : public QWidget
-{
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(QColor(Qt::gray), 1));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
-    }
-};
-} // namespace
 
 DeviceViewInfo::DeviceViewInfo(Device* device, AppState& state, HealthListState& health, QWidget* parent)
     : QWidget(parent)
@@ -50,7 +30,7 @@ DeviceViewInfo::DeviceViewInfo(Device* device, AppState& state, HealthListState&
     // The bordered panel, 10 points in from both sides.
     auto* panelRow = new QHBoxLayout();
     panelRow->setContentsMargins(10, 0, 10, 0);
-    m_panel = new OutlinedPanel(this);
+    m_panel = new OutlinedFrame(this);
     m_panel->setObjectName("infoPanel");
     panelRow->addWidget(m_panel);
     outer->addLayout(panelRow);
