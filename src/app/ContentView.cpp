@@ -139,7 +139,7 @@ ContentView::~ContentView() = default;
 
 bool ContentView::listColumnVisible() const
 {
-    return m_listColumn->isVisibleTo(const_cast<ContentView*>(this)) && m_splitter->sizes().value(0) > 0;
+    return !m_listColumn->isHidden() && m_splitter->sizes().value(0) > 0;
 }
 
 void ContentView::setListColumnVisible(bool visible)

@@ -1,8 +1,6 @@
 #include "Settings.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QStandardPaths>
 
 namespace {
 const Settings::Key* findKey(const QString& key)
@@ -25,14 +23,6 @@ QVariant toTableType(const Settings::Key& entry, const QVariant& value)
         return QVariant(value.toBool());
     }
     return QVariant(value.toString());
-}
-// Test executables run side by side: in test mode each keeps its settings in a file of its own.
-QString storeApplicationName()
-{
-    const QString name = QStringLiteral("Orvanta");
-    if (!QStandardPaths::isTestModeEnabled())
-        return name;
-    return name + QLatin1Char('-') + QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 } // namespace
 
@@ -64,7 +54,7 @@ Settings& Settings::instance()
 }
 
 Settings::Settings()
-    : m_store(QSettings::UserScope, QStringLiteral("Orvanta"), storeApplicationName())
+    : m_store(QSettings::UserScope, QStringLiteral("Orvanta"), QStringLiteral("Orvanta"))
 { }
 
 QVariant Settings::value(const QString& key) const

@@ -4,6 +4,9 @@
 #include "app/Settings.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
+#include "model/Secrets.h"
+#include "support/FakeApiRouter.h"
+#include "support/RouterData.h"
 #include "support/TestMain.h"
 #include "views/DeviceView.h"
 
@@ -11,6 +14,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -23,6 +27,7 @@ private slots:
     void emptyStoreShowsPlaceholderAndAddButton();
     void listIsSortedAsPlainTextAndFollowsTheStore();
     void clickSelectsWithoutRefreshWhenSettingIsOff();
+    void refreshOnSelectEndsWithTheRoutersAnswer();
     void rowSizesFollowTheSetting();
     void deleteRemovesEveryDeviceWithThatAddress();
     void deleteButtonOnlyWhileHoveredAndNotUpgrading();
@@ -143,6 +148,48 @@ void TestContentView::clickSelectsWithoutRefreshWhenSettingIsOff()
     QTest::mouseClick(rowFor(view, "10.0.0.6"), Qt::LeftButton);
     QCOMPARE(view.selectedDevice(), broken);
     QCOMPARE(view.selectedDeviceHealth().size(), 1);
+}
+
+void TestContentView::refreshOnSelectEndsWithTheRoutersAnswer()
+{
+    FakeApiRouter router(RouterData::typical());
+    QVERIFY(router.start());
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 closedPort = closed.serverPort();
+    closed.close();
+
+    Device* good = addDevice("127.0.0.1");
+    good->setUsername(QStringLiteral("admin"));
+    good->setPassword(Secrets::encrypt(QStringLiteral("secret")));
+    good->setPort(QString::number(router.port()));
+    good->setError(QStringLiteral("old message"));
+    Device* unreachable = addDevice("localhost");
+    unreachable->setUsername(QStringLiteral("admin"));
+    unreachable->setPassword(Secrets::encrypt(QStringLiteral("secret")));
+    unreachable->setPort(QString::number(closedPort));
+    m_store->saveOrDie();
+
+    Settings::instance().setRefreshSelected(true);
+    ContentView view(m_state, *m_store);
+    view.show();
+
+    QTest::mouseClick(rowFor(view, "127.0.0.1"), Qt::LeftButton);
+    QVERIFY(good->refreshing());
+    QVERIFY(good->refreshTask());
+    QTRY_VERIFY_WITH_TIMEOUT(!good->refreshing(), 15000);
+    QCOMPARE(good->error(), std::optional<QString>(QString()));
+    QCOMPARE(good->model(), std::optional<QString>("RB5009UG+S+"));
+    QCOMPARE(view.selectedDeviceHealth().size(), 4);
+
+    QTest::mouseClick(rowFor(view, "localhost"), Qt::LeftButton);
+    QVERIFY(unreachable->refreshing());
+    QTRY_VERIFY_WITH_TIMEOUT(!unreachable->refreshing(), 15000);
+    QVERIFY(!unreachable->error().value_or(QString()).isEmpty());
+    QVERIFY(!unreachable->lastupdated().has_value());
+    // The failed device has no readings; the list now shows its (empty) health.
+    QCOMPARE(view.selectedDeviceHealth().size(), 0);
+    Settings::instance().setRefreshSelected(false);
 }
 
 void TestContentView::rowSizesFollowTheSetting()
