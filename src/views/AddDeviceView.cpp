@@ -131,21 +131,7 @@ void AddDeviceView::addDevice()
 bool AddDeviceView::validateForm()
 {
     setError(QString());
-    const ValidateReturn servicePort = Validate::port(m_state->port());
-    const ValidateReturn sshPort = Validate::port(m_state->sshport());
-
-    QString problem;
-    if (m_state->address().isEmpty())
-        problem = QStringLiteral("Please add a hostname");
-    else if (!servicePort.success)
-        problem = m_state->serviceName() + QStringLiteral(" port: ") + servicePort.message;
-    else if (!sshPort.success)
-        problem = QStringLiteral("SSH port: ") + sshPort.message;
-    else if (m_state->username().isEmpty())
-        problem = QStringLiteral("Please add a username");
-    else if (m_state->password().isEmpty())
-        problem = QStringLiteral("Please add a password");
-
+    const QString problem = m_state->firstProblem();
     if (problem.isEmpty())
         return true;
     setError(problem);

@@ -1,5 +1,7 @@
 #include "DeviceFormState.h"
 
+#include "model/Validate.h"
+
 DeviceFormState::DeviceFormState(QObject* parent)
     : QObject(parent)
 { }
@@ -51,4 +53,21 @@ void DeviceFormState::setSsl(bool value)
 void DeviceFormState::setServiceName(const QString& value)
 {
     assign(m_serviceName, value);
+}
+
+QString DeviceFormState::firstProblem() const
+{
+    if (m_address.isEmpty())
+        return QStringLiteral("Please add a hostname");
+    const ValidateReturn servicePort = Validate::port(m_port);
+    if (!servicePort.success)
+        return m_serviceName + QStringLiteral(" port: ") + servicePort.message;
+    const ValidateReturn sshPort = Validate::port(m_sshport);
+    if (!sshPort.success)
+        return QStringLiteral("SSH port: ") + sshPort.message;
+    if (m_username.isEmpty())
+        return QStringLiteral("Please add a username");
+    if (m_password.isEmpty())
+        return QStringLiteral("Please add a password");
+    return QString();
 }

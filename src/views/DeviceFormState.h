@@ -22,6 +22,10 @@ public:
     // The router service behind port ("Web-SSL", "API-SSL" or "API"); never stored with a device.
     QString serviceName() const { return m_serviceName; }
 
+    // The first of the form's values that cannot be used, as the user reads it: no hostname, a
+    // bad service port, a bad SSH port, no username, no password. Empty when all pass.
+    QString firstProblem() const;
+
     void setAddress(const QString& value);
     void setUsername(const QString& value);
     void setPassword(const QString& value);

@@ -231,23 +231,8 @@ bool DeviceViewConfig::checkBeforeSave()
     device.setError(QString());
     const QString address = m_state->address();
     const ValidateReturn duplicate = Validate::address(address, device.address() == address ? 1 : 0);
-    const ValidateReturn servicePort = Validate::port(m_state->port());
-    const ValidateReturn sshPort = Validate::port(m_state->sshport());
-
-    QString problem;
-    if (!duplicate.success)
-        problem = duplicate.message;
-    else if (address.isEmpty())
-        problem = QStringLiteral("Please add a hostname");
-    else if (!servicePort.success)
-        problem = m_state->serviceName() + QStringLiteral(" port: ") + servicePort.message;
-    else if (!sshPort.success)
-        problem = QStringLiteral("SSH port: ") + sshPort.message;
-    else if (m_state->username().isEmpty())
-        problem = QStringLiteral("Please add a username");
-    else if (m_state->password().isEmpty())
-        problem = QStringLiteral("Please add a password");
-
+    // A stored address comes first: the other checks only matter for an address that may be used.
+    const QString problem = duplicate.success ? m_state->firstProblem() : duplicate.message;
     if (problem.isEmpty())
         return true;
     device.setError(problem);

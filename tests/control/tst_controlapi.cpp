@@ -1,13 +1,13 @@
 #include "control/OVControlAPI.h"
 #include "model/Secrets.h"
 #include "support/FakeApiRouter.h"
+#include "support/LocalPorts.h"
 #include "support/TestMain.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpServer>
 #include <QTest>
 
 namespace {
@@ -227,10 +227,7 @@ void TestControlAPI::errorMessages()
 
 void TestControlAPI::socketFailuresKeepTheirDescription()
 {
-    QTcpServer placeholder;
-    QVERIFY(placeholder.listen(QHostAddress::LocalHost));
-    const quint16 closed = placeholder.serverPort();
-    placeholder.close();
+    const quint16 closed = LocalPorts::closed();
     const ValidateReturn refused = run(Call {}, closed, OVRequestCommand::system_resource);
     QVERIFY(!refused.success);
     QVERIFY(!refused.message.isEmpty());

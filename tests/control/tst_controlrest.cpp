@@ -1,11 +1,11 @@
 #include "control/OVControlRest.h"
 #include "model/Secrets.h"
 #include "support/FakeRestRouter.h"
+#include "support/LocalPorts.h"
 #include "support/TestMain.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
-#include <QTcpServer>
 #include <QTest>
 
 namespace {
@@ -244,10 +244,7 @@ void TestControlRest::silentRouterEndsWithinTheTimeout()
 void TestControlRest::transportFailures()
 {
     // A port where nobody listens.
-    QTcpServer placeholder;
-    QVERIFY(placeholder.listen(QHostAddress::LocalHost));
-    const quint16 closed = placeholder.serverPort();
-    placeholder.close();
+    const quint16 closed = LocalPorts::closed();
     const ValidateReturn refused = run(Call {}, closed, OVRequestCommand::system_resource);
     QVERIFY(!refused.success);
     QVERIFY2(refused.message.startsWith(QStringLiteral("Web-SSL error: ")) && refused.message.size() > 15,

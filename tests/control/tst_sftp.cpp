@@ -1,3 +1,4 @@
+#include "support/LocalPorts.h"
 #include "support/SshServer.h"
 #include "support/TestMain.h"
 
@@ -147,10 +148,7 @@ private slots:
 
     void closedPortFailsAtConnect()
     {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const QString closedPort = QString::number(probe.serverPort());
-        probe.close();
+        const QString closedPort = QString::number(LocalPorts::closed());
 
         QElapsedTimer timer;
         timer.start();

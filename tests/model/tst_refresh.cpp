@@ -2,10 +2,10 @@
 
 #include "support/FakeApiRouter.h"
 #include "support/FakeRestRouter.h"
+#include "support/RouterDevice.h"
 
 #include "model/Device.h"
 #include "model/PersistenceController.h"
-#include "model/Secrets.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -136,13 +136,7 @@ private:
 
     Device* deviceFor(const QString& method, quint16 port)
     {
-        Device* d = m_store->insertDevice();
-        d->setAddress(QStringLiteral("127.0.0.1"));
-        d->setControlMethod(method);
-        d->setPort(QString::number(port));
-        d->setUsername(QStringLiteral("admin"));
-        d->setPassword(Secrets::encrypt(QStringLiteral("secret")));
-        d->setSsl(method == QLatin1String("REST"));
+        Device* d = RouterDevice::insert(*m_store, method, port);
         if (!m_store->save())
             qWarning("could not save the test device");
         return d;

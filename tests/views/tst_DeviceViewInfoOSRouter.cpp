@@ -8,6 +8,7 @@
 #include "model/Secrets.h"
 #include "support/FakeRestRouter.h"
 #include "support/HttpsServer.h"
+#include "support/RouterDevice.h"
 #include "views/DeviceViewInfoCharts.h"
 #include "views/DeviceViewInfoHealth.h"
 #include "views/DeviceViewInfoOS.h"
@@ -72,14 +73,7 @@ void TestDeviceViewInfoOSRouter::cleanup()
 
 Device* TestDeviceViewInfoOSRouter::routerDevice(const FakeRestRouter& router)
 {
-    Device* device = m_store->insertDevice();
-    device->setAddress(QStringLiteral("127.0.0.1"));
-    device->setPort(QString::number(router.port()));
-    device->setControlMethod(QStringLiteral("REST"));
-    device->setSsl(true);
-    device->setUsername(QStringLiteral("admin"));
-    device->setPassword(Secrets::encrypt(QStringLiteral("secret")));
-    return device;
+    return RouterDevice::insert(*m_store, QStringLiteral("REST"), router.port());
 }
 
 bool TestDeviceViewInfoOSRouter::requested(const FakeRestRouter& router, const QByteArray& path)

@@ -7,8 +7,10 @@
 #include "model/Secrets.h"
 #include "support/FakeApiRouter.h"
 #include "support/FakeRestRouter.h"
+#include "support/LocalPorts.h"
 #include "support/SshServer.h"
 #include "support/TestMain.h"
+#include "support/WidgetInput.h"
 #include "views/AddDeviceView.h"
 
 #include <QCheckBox>
@@ -27,13 +29,6 @@
 namespace {
 constexpr int NetworkBound = 20000;
 
-quint16 closedPort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost))
-        qFatal("no free port");
-    return probe.serverPort();
-}
 } // namespace
 
 // The add-device form on the real store and keychain, against fake routers and a real SSH server.
@@ -48,27 +43,10 @@ private:
     template<typename T>
     T* find(const char* name) const
     {
-        T* widget = m_view->findChild<T*>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no widget %s", name);
-        return widget;
+        return WidgetInput::find<T>(m_view, name);
     }
 
-    void type(const char* field, const QString& text)
-    {
-        auto* edit = find<QLineEdit>(field);
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        // A port field drops a lone leading "0" as it is typed: a person puts it in front last.
-        if (text.size() > 1 && text.startsWith(QLatin1Char('0'))) {
-            QTest::keyClicks(edit, text.mid(1));
-            QTest::keyClick(edit, Qt::Key_Home);
-            QTest::keyClicks(edit, QStringLiteral("0"));
-        } else {
-            QTest::keyClicks(edit, text);
-        }
-    }
+    void type(const char* field, const QString& text) { WidgetInput::retype(find<QLineEdit>(field), text); }
 
     void click(const char* name) { QTest::mouseClick(find<QWidget>(name), Qt::LeftButton); }
 
@@ -280,10 +258,10 @@ private slots:
             click("restButton");
             type("addressLineEdit", QStringLiteral("127.0.0.1"));
             type("portLineEdit", QString::number(restRouter.port()));
-            type("sshPortLineEdit", QString::number(closedPort()));
+            type("sshPortLineEdit", QString::number(LocalPorts::closed()));
             type("passwordLineEdit", QStringLiteral("secret"));
         } else {
-            fillPlainApi(apiRouter.port(), closedPort(), QStringLiteral("secret"));
+            fillPlainApi(apiRouter.port(), LocalPorts::closed(), QStringLiteral("secret"));
         }
         click("addButton");
         QTRY_VERIFY_WITH_TIMEOUT(!m_view->adding(), NetworkBound);

@@ -1,4 +1,5 @@
 #include "support/TestMain.h"
+#include "support/WidgetInput.h"
 #include "views/DeviceFormState.h"
 #include "views/OVDevControl.h"
 #include "views/OVDevCredentials.h"
@@ -31,10 +32,7 @@ private:
         template<typename T>
         T* find(const char* name) const
         {
-            T* widget = window->findChild<T*>(QString::fromLatin1(name));
-            if (!widget)
-                qFatal("no widget %s", name);
-            return widget;
+            return WidgetInput::find<T>(window.get(), name);
         }
     };
 
@@ -61,20 +59,7 @@ private:
         return form;
     }
 
-    static void retype(QLineEdit* field, const QString& text)
-    {
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClick(field, Qt::Key_Backspace);
-        // A port field drops a lone leading "0" as it is typed: a person puts it in front last.
-        if (text.size() > 1 && text.startsWith(QLatin1Char('0'))) {
-            QTest::keyClicks(field, text.mid(1));
-            QTest::keyClick(field, Qt::Key_Home);
-            QTest::keyClicks(field, QStringLiteral("0"));
-        } else {
-            QTest::keyClicks(field, text);
-        }
-    }
+    static void retype(QLineEdit* field, const QString& text) { WidgetInput::retype(field, text); }
 
 private slots:
     void typedPortsKeepDigitsOnly_data()

@@ -3,9 +3,10 @@
 #include "app/Settings.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
-#include "model/Secrets.h"
 #include "support/FakeApiRouter.h"
+#include "support/LocalPorts.h"
 #include "support/RouterData.h"
+#include "support/RouterDevice.h"
 #include "support/TestMain.h"
 #include "views/DeviceView.h"
 #include "views/DeviceViewConfig.h"
@@ -16,7 +17,6 @@
 #include "views/HealthListState.h"
 
 #include <QLabel>
-#include <QTcpServer>
 #include <QTemporaryDir>
 
 class TestDeviceView : public QObject
@@ -59,13 +59,7 @@ void TestDeviceView::cleanup()
 
 Device* TestDeviceView::makeDevice(quint16 port)
 {
-    Device* device = m_store->insertDevice();
-    device->setAddress(QStringLiteral("127.0.0.1"));
-    device->setControlMethod(QStringLiteral("API"));
-    device->setUsername(QStringLiteral("admin"));
-    device->setPassword(Secrets::encrypt(QStringLiteral("secret")));
-    device->setPort(QString::number(port));
-    device->setSsl(false);
+    Device* device = RouterDevice::insert(*m_store, QStringLiteral("API"), port);
     m_store->saveOrDie();
     return device;
 }
@@ -176,11 +170,7 @@ void TestDeviceView::buttonsDisabledWhileAnyFlagIsSet()
 void TestDeviceView::failedRebootShowsItsMessageAndEnablesButtons()
 {
     // A port nobody listens on: the restart command fails at connect.
-    QTcpServer closed;
-    QVERIFY(closed.listen(QHostAddress::LocalHost));
-    const quint16 port = closed.serverPort();
-    closed.close();
-    Device* device = makeDevice(port);
+    Device* device = makeDevice(LocalPorts::closed());
     device->setError(QStringLiteral("an older message"));
     DeviceViewInfo info(device, m_state, m_health);
     info.show();

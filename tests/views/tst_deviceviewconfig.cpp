@@ -7,15 +7,16 @@
 #include "model/PersistenceController.h"
 #include "model/Secrets.h"
 #include "support/FakeApiRouter.h"
+#include "support/LocalPorts.h"
 #include "support/SshServer.h"
 #include "support/TestMain.h"
+#include "support/WidgetInput.h"
 #include "views/DeviceViewConfig.h"
 #include "views/EditingState.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QTcpServer>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -23,14 +24,6 @@
 
 namespace {
 constexpr int NetworkBound = 20000;
-
-quint16 closedPort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost))
-        qFatal("no free port");
-    return probe.serverPort();
-}
 
 std::optional<QString> optionalText(const QString& text)
 {
@@ -54,30 +47,13 @@ private:
     template<typename T>
     T* find(const char* name) const
     {
-        T* widget = m_view->findChild<T*>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no widget %s", name);
-        return widget;
+        return WidgetInput::find<T>(m_view, name);
     }
 
     QString shown(const char* name) const { return find<QLabel>(name)->text(); }
     void click(const char* name) { QTest::mouseClick(find<QWidget>(name), Qt::LeftButton); }
 
-    void type(const char* field, const QString& text)
-    {
-        auto* edit = find<QLineEdit>(field);
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        // A port field drops a lone leading "0" as it is typed: a person puts it in front last.
-        if (text.size() > 1 && text.startsWith(QLatin1Char('0'))) {
-            QTest::keyClicks(edit, text.mid(1));
-            QTest::keyClick(edit, Qt::Key_Home);
-            QTest::keyClicks(edit, QStringLiteral("0"));
-        } else {
-            QTest::keyClicks(edit, text);
-        }
-    }
+    void type(const char* field, const QString& text) { WidgetInput::retype(find<QLineEdit>(field), text); }
 
     void showPanel()
     {
@@ -445,7 +421,7 @@ private slots:
         Settings::instance().setValidateOnEdit(true);
         showPanel();
         click("editConfigurationButton");
-        type("sshPortLineEdit", QString::number(closedPort()));
+        type("sshPortLineEdit", QString::number(LocalPorts::closed()));
         click("saveButton");
         QTRY_VERIFY_WITH_TIMEOUT(!m_view->saving(), NetworkBound);
 
