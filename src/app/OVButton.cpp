@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 
 #include <utility>
 
@@ -14,26 +13,15 @@ namespace {
 constexpr int Padding = 5;
 constexpr int IconSide = 14;
 constexpr int Spacing = 6;
-constexpr qreal CornerRadius = 8.0;
-constexpr qreal OutlineWidth = 2.0;
-
-QPainterPath roundedShape(const QRect& rect)
-{
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect), CornerRadius, CornerRadius);
-    return path;
-}
 } // namespace
 
 OVButton::OVButton(const QString& systemName, const QString& text, const QString& helpText,
     std::function<void()> action, QWidget* parent)
     : QWidget(parent)
-    , m_systemName(systemName)
+    , m_look(systemName, palette())
     , m_text(text)
     , m_helpText(helpText)
     , m_action(std::move(action))
-    , m_backgroundColor(Qt::transparent)
-    , m_foregroundColor(palette().color(QPalette::WindowText))
 {
     setToolTip(helpText);
     // Drawn by hand, so screen readers get the label and help text from here.
@@ -56,12 +44,9 @@ void OVButton::setText(const QString& text)
 
 void OVButton::setSystemName(const QString& systemName)
 {
-    if (m_systemName == systemName)
+    if (m_look.systemName() == systemName)
         return;
-    m_systemName = systemName;
-    // A symbol already chosen by the hover handler follows the new name in the same look.
-    if (m_iconName)
-        m_iconName = m_hovered ? systemName + QStringLiteral(".fill") : systemName;
+    m_look.setSystemName(systemName);
     update();
 }
 
@@ -87,60 +72,35 @@ void OVButton::click()
     m_action();
 }
 
-QColor OVButton::outlineColor()
-{
-    return QColor(0, 122, 255);
-}
-
-void OVButton::beginFrame(QPainter& painter, const QRect& rect, const QColor& fill)
-{
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setClipPath(roundedShape(rect));
-    painter.fillRect(rect, fill);
-}
-
-void OVButton::endFrame(QPainter& painter, const QRect& rect)
-{
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(outlineColor(), OutlineWidth));
-    painter.drawPath(roundedShape(rect));
-}
-
 void OVButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     if (!isEnabled())
         painter.setOpacity(0.4);
-    beginFrame(painter, rect(), m_backgroundColor);
+    OVButtonLook::beginFrame(painter, rect(), m_look.backgroundColor());
 
     const QFontMetrics metrics(font());
     const int contentHeight = height() - 2 * Padding;
     const QRect iconRect(Padding, Padding + (contentHeight - IconSide) / 2, IconSide, IconSide);
-    painter.drawPixmap(iconRect, Icons::pixmap(shownSymbol(), m_foregroundColor, IconSide));
+    painter.drawPixmap(iconRect, Icons::pixmap(shownSymbol(), m_look.foregroundColor(), IconSide));
     const QRect textRect(
         iconRect.right() + 1 + Spacing, Padding, width() - IconSide - Spacing - 2 * Padding, contentHeight);
-    painter.setPen(m_foregroundColor);
+    painter.setPen(m_look.foregroundColor());
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, m_text);
 
-    endFrame(painter, rect());
+    OVButtonLook::endFrame(painter, rect());
 }
 
 void OVButton::enterEvent(QEnterEvent* event)
 {
-    m_hovered = true;
-    m_backgroundColor = palette().color(QPalette::Highlight);
-    m_foregroundColor = Qt::white;
-    m_iconName = m_systemName + QStringLiteral(".fill");
+    m_look.enter(palette());
     update();
     QWidget::enterEvent(event);
 }
 
 void OVButton::leaveEvent(QEvent* event)
 {
-    m_hovered = false;
-    m_backgroundColor = Qt::transparent;
-    m_foregroundColor = palette().color(QPalette::WindowText);
-    m_iconName = m_systemName;
+    m_look.leave(palette());
     update();
     QWidget::leaveEvent(event);
 }
@@ -185,13 +145,8 @@ void OVButton::keyPressEvent(QKeyEvent* event)
 void OVButton::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
-    // The resting look uses the palette's own colours, so it follows a change of the palette
-    // (a switch between light and dark appearance).
     if (event->type() == QEvent::PaletteChange) {
-        if (m_hovered)
-            m_backgroundColor = palette().color(QPalette::Highlight);
-        else
-            m_foregroundColor = palette().color(QPalette::WindowText);
+        m_look.paletteChanged(palette());
         update();
     }
 }

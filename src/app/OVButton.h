@@ -1,13 +1,12 @@
 #pragma once
 
+#include "OVButtonLook.h"
+
 #include <QColor>
 #include <QString>
 #include <QWidget>
 
-class QPainter;
-
 #include <functional>
-#include <optional>
 
 // The application's action button: a symbol and a text inside a rounded blue outline that fills
 // with the accent colour while the pointer is over it. A disabled button runs no action.
@@ -18,7 +17,7 @@ public:
     OVButton(const QString& systemName, const QString& text, const QString& helpText, std::function<void()> action,
         QWidget* parent = nullptr);
 
-    QString systemName() const { return m_systemName; }
+    QString systemName() const { return m_look.systemName(); }
     QString text() const { return m_text; }
     QString helpText() const { return m_helpText; }
     void setText(const QString& text);
@@ -26,20 +25,14 @@ public:
     void setHelpText(const QString& helpText);
 
     // The look, for tests: the symbol shown, fill and content colours.
-    QString shownSymbol() const { return m_iconName.value_or(m_systemName); }
-    QColor backgroundColor() const { return m_backgroundColor; }
-    QColor foregroundColor() const { return m_foregroundColor; }
+    QString shownSymbol() const { return m_look.shownSymbol(); }
+    QColor backgroundColor() const { return m_look.backgroundColor(); }
+    QColor foregroundColor() const { return m_look.foregroundColor(); }
 
     QSize sizeHint() const override;
 
     // Presses the button as a click would (does nothing while disabled).
     void click();
-
-    // The shared frame of the action controls: fill and clip to the rounded shape first, then the
-    // content, then the outline (whose outer half the clip cuts away).
-    static QColor outlineColor();
-    static void beginFrame(QPainter& painter, const QRect& rect, const QColor& fill);
-    static void endFrame(QPainter& painter, const QRect& rect);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -51,13 +44,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QString m_systemName;
+    OVButtonLook m_look;
     QString m_text;
     QString m_helpText;
     std::function<void()> m_action;
-    QColor m_backgroundColor;
-    QColor m_foregroundColor;
-    std::optional<QString> m_iconName;
     bool m_pressed = false;
-    bool m_hovered = false;
 };

@@ -1,7 +1,6 @@
 #include "OVButtonUpdate.h"
 
 #include "Icons.h"
-#include "OVButton.h"
 
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -23,12 +22,10 @@ QColor restingImageColor()
 OVButtonUpdate::OVButtonUpdate(const QString& systemName, const QString& text, const QString& helpText,
     std::function<void()> action, QWidget* parent)
     : QWidget(parent)
-    , m_systemName(systemName)
+    , m_look(systemName, palette())
     , m_text(text)
     , m_helpText(helpText)
     , m_action(std::move(action))
-    , m_backgroundColor(Qt::transparent)
-    , m_foregroundColor(palette().color(QPalette::WindowText))
     , m_foregroundColorImage(restingImageColor())
 {
     setToolTip(helpText);
@@ -56,35 +53,29 @@ void OVButtonUpdate::paintEvent(QPaintEvent*)
     QPainter painter(this);
     if (!isEnabled())
         painter.setOpacity(0.4);
-    OVButton::beginFrame(painter, rect(), m_backgroundColor);
+    OVButtonLook::beginFrame(painter, rect(), m_look.backgroundColor());
 
     const QRect iconRect(0, (height() - IconSide) / 2, IconSide, IconSide);
     painter.drawPixmap(iconRect, Icons::pixmap(shownSymbol(), m_foregroundColorImage, IconSide));
     const QRect textRect(IconSide + Spacing, 0, width() - IconSide - Spacing - TrailingPadding, height());
-    painter.setPen(m_foregroundColor);
+    painter.setPen(m_look.foregroundColor());
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, m_text);
 
-    OVButton::endFrame(painter, rect());
+    OVButtonLook::endFrame(painter, rect());
 }
 
 void OVButtonUpdate::enterEvent(QEnterEvent* event)
 {
-    m_hovered = true;
-    m_backgroundColor = palette().color(QPalette::Highlight);
-    m_foregroundColor = Qt::white;
+    m_look.enter(palette());
     m_foregroundColorImage = Qt::white;
-    m_iconName = m_systemName + QStringLiteral(".fill");
     update();
     QWidget::enterEvent(event);
 }
 
 void OVButtonUpdate::leaveEvent(QEvent* event)
 {
-    m_hovered = false;
-    m_backgroundColor = Qt::transparent;
-    m_foregroundColor = palette().color(QPalette::WindowText);
+    m_look.leave(palette());
     m_foregroundColorImage = restingImageColor();
-    m_iconName = m_systemName;
     update();
     QWidget::leaveEvent(event);
 }
@@ -102,13 +93,8 @@ void OVButtonUpdate::mouseReleaseEvent(QMouseEvent* event)
 void OVButtonUpdate::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
-    // The resting look uses the palette's own colours, so it follows a change of the palette
-    // (a switch between light and dark appearance).
     if (event->type() == QEvent::PaletteChange) {
-        if (m_hovered)
-            m_backgroundColor = palette().color(QPalette::Highlight);
-        else
-            m_foregroundColor = palette().color(QPalette::WindowText);
+        m_look.paletteChanged(palette());
         update();
     }
 }

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "OVButtonLook.h"
+
 #include <QColor>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
-#include <optional>
 
 // The update offer of the operating-system panel: OVButton's frame and hover, a green icon at its
 // natural size, small text, and a single-click target without keyboard activation.
@@ -16,13 +17,13 @@ public:
     OVButtonUpdate(const QString& systemName, const QString& text, const QString& helpText,
         std::function<void()> action, QWidget* parent = nullptr);
 
-    QString systemName() const { return m_systemName; }
+    QString systemName() const { return m_look.systemName(); }
     QString text() const { return m_text; }
     QString helpText() const { return m_helpText; }
 
-    QString shownSymbol() const { return m_iconName.value_or(m_systemName); }
-    QColor backgroundColor() const { return m_backgroundColor; }
-    QColor foregroundColor() const { return m_foregroundColor; }
+    QString shownSymbol() const { return m_look.shownSymbol(); }
+    QColor backgroundColor() const { return m_look.backgroundColor(); }
+    QColor foregroundColor() const { return m_look.foregroundColor(); }
     QColor foregroundColorImage() const { return m_foregroundColorImage; }
 
     QSize sizeHint() const override;
@@ -35,13 +36,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QString m_systemName;
+    OVButtonLook m_look;
     QString m_text;
     QString m_helpText;
     std::function<void()> m_action;
-    QColor m_backgroundColor;
-    QColor m_foregroundColor;
-    QColor m_foregroundColorImage;
-    std::optional<QString> m_iconName;
-    bool m_hovered = false;
+    QColor m_foregroundColorImage; // the icon alone: green at rest
 };

@@ -182,8 +182,8 @@ void TestContentView::refreshOnSelectEndsWithTheRoutersAnswer()
     QCOMPARE(good->model(), std::optional<QString>("RB5009UG+S+"));
     QCOMPARE(view.selectedDeviceHealth().size(), 4);
 
+    // A refused connection can fail before the click returns, so only the outcome is checked here.
     QTest::mouseClick(rowFor(view, "localhost"), Qt::LeftButton);
-    QVERIFY(unreachable->refreshing());
     QTRY_VERIFY_WITH_TIMEOUT(!unreachable->refreshing(), 15000);
     QVERIFY(!unreachable->error().value_or(QString()).isEmpty());
     QVERIFY(!unreachable->lastupdated().has_value());
