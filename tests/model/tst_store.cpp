@@ -149,11 +149,11 @@ private slots:
     // Helper run in a child process by the tests below (they set the environment).
     void childProcess()
     {
-        const QString spec = qEnvironmentVariable(childEnv);
-        if (spec.isEmpty())
+        const QString order = qEnvironmentVariable(childEnv);
+        if (order.isEmpty())
             QSKIP("runs only as a child of the process tests");
-        const QString mode = spec.section(QLatin1Char('|'), 0, 0);
-        const QString file = spec.section(QLatin1Char('|'), 1);
+        const QString mode = order.section(QLatin1Char('|'), 0, 0);
+        const QString file = order.section(QLatin1Char('|'), 1);
         if (mode == QLatin1String("write")) {
             PersistenceController store(file);
             fillEveryAttribute(*store.insertDevice());
