@@ -8,6 +8,7 @@
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "model/TaskHandle.h"
+#include "views/DeviceRefresh.h"
 #include "views/DeviceView.h"
 
 #include <QApplication>
@@ -21,7 +22,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <cstdio>
 #include <exception>
 
 namespace {
@@ -47,12 +47,6 @@ public:
             painter->fillRect(option.rect, option.palette.highlight());
     }
 };
-
-void printLine(const QString& line)
-{
-    std::printf("%s\n", qPrintable(line));
-    std::fflush(stdout);
-}
 } // namespace
 
 ContentView::ContentView(AppState& state, PersistenceController& store, QWidget* parent)
@@ -212,38 +206,27 @@ void ContentView::selectDevice(Device* device)
     try {
         m_health.setItems(device->healthArray());
     } catch (const std::exception& error) {
-        printLine(QString::fromUtf8(error.what()));
+        DeviceRefresh::printLine(error.what());
     }
     if (!Settings::instance().refreshSelected())
         return;
 
-    device->setRefreshing(true);
     // The newest refresh replaces the handle without cancelling an older one still running.
-    auto handle = std::make_shared<TaskHandle>();
-    device->setRefreshTask(handle);
-    refreshSelected(device, this, handle);
+    refreshSelected(device, this, DeviceRefresh::begin(device));
 }
 
 QCoro::Task<> ContentView::refreshSelected(
     QPointer<Device> device, QPointer<ContentView> view, std::shared_ptr<TaskHandle> handle)
 {
-    const bool validSSL = Settings::instance().restApiValidSSL();
-    const QString timeout = Settings::instance().restApiTimeout();
-    ValidateReturn result;
-    try {
-        result = co_await device->refreshDevice(validSSL, timeout, handle);
-    } catch (const std::exception& error) {
-        printLine(QString::fromUtf8(error.what()));
+    const std::optional<ValidateReturn> result = co_await DeviceRefresh::refresh(device, handle);
+    if (!result || !device)
         co_return;
-    }
-    if (!device)
-        co_return;
-    device->setError(result.success ? QString() : result.message);
+    device->setError(result->success ? QString() : result->message);
     if (view && view->m_selectedDevice) {
         try {
             view->m_health.setItems(view->m_selectedDevice->healthArray());
         } catch (const std::exception& error) {
-            printLine(QString::fromUtf8(error.what()));
+            DeviceRefresh::printLine(error.what());
             co_return;
         }
     }

@@ -7,15 +7,33 @@
 #include <cstdio>
 #include <exception>
 
-namespace {
-// Errors of a refresh started from a panel go to the standard output only.
-void printLine(const char* text)
+void DeviceRefresh::printLine(const char* text)
 {
     std::fputs(text, stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
-} // namespace
+
+std::shared_ptr<TaskHandle> DeviceRefresh::begin(Device* device)
+{
+    device->setRefreshing(true);
+    auto handle = std::make_shared<TaskHandle>();
+    device->setRefreshTask(handle);
+    return handle;
+}
+
+QCoro::Task<std::optional<ValidateReturn>> DeviceRefresh::refresh(
+    QPointer<Device> device, std::shared_ptr<TaskHandle> handle)
+{
+    const bool validSSL = Settings::instance().restApiValidSSL();
+    const QString timeout = Settings::instance().restApiTimeout();
+    try {
+        co_return co_await device->refreshDevice(validSSL, timeout, handle);
+    } catch (const std::exception& error) {
+        printLine(error.what());
+    }
+    co_return std::nullopt;
+}
 
 void DeviceRefresh::toggle(Device* device, HealthListState* health)
 {
@@ -31,25 +49,16 @@ void DeviceRefresh::toggle(Device* device, HealthListState* health)
         device->setError(QStringLiteral(""));
         return;
     }
-    device->setRefreshing(true);
-    auto handle = std::make_shared<TaskHandle>();
-    device->setRefreshTask(handle);
-    run(device, health, handle);
+    run(device, health, begin(device));
 }
 
 QCoro::Task<> DeviceRefresh::run(
     QPointer<Device> device, QPointer<HealthListState> health, std::shared_ptr<TaskHandle> handle)
 {
-    const bool validSSL = Settings::instance().restApiValidSSL();
-    const QString timeout = Settings::instance().restApiTimeout();
-
-    ValidateReturn result;
-    try {
-        result = co_await device->refreshDevice(validSSL, timeout, handle);
-    } catch (const std::exception& error) {
-        printLine(error.what());
+    const std::optional<ValidateReturn> outcome = co_await refresh(device, handle);
+    if (!outcome)
         co_return;
-    }
+    const ValidateReturn& result = *outcome;
     if (!device) {
         printLine(RefreshCancelled().what());
         co_return;

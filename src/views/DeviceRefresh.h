@@ -1,11 +1,13 @@
 #pragma once
 
+#include "control/ValidateReturn.h"
 #include "model/TaskHandle.h"
 
 #include <QCoroTask>
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class Device;
 class HealthListState;
@@ -21,6 +23,16 @@ public:
     // refresh whose handle goes into Device::refreshTask. The settings are read when it starts.
     // `health` receives the readings after a successful refresh; it may be null.
     static void toggle(Device* device, HealthListState* health);
+
+    // Marks the device refreshing and records a fresh cancellation handle for it, replacing
+    // (without cancelling) one recorded before.
+    static std::shared_ptr<TaskHandle> begin(Device* device);
+    // The device's refresh with the network settings of this moment. An error it throws (its
+    // cancellation, a device deleted meanwhile) is written as one line and gives nothing.
+    static QCoro::Task<std::optional<ValidateReturn>> refresh(
+        QPointer<Device> device, std::shared_ptr<TaskHandle> handle);
+    // Errors of refreshes started from a view go to the standard output only.
+    static void printLine(const char* text);
 
 private:
     static QCoro::Task<> run(
