@@ -2,11 +2,11 @@
 // event loop goes without processing events while a refresh waits on a router that never answers.
 #include "app/ContentView.h"
 #include "app/OrvantaApp.h"
-#include "app/Settings.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "support/FakeApiRouter.h"
 #include "support/RouterData.h"
+#include "widgets/Settings.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,15 +1,15 @@
 #include "ContentView.h"
 
-#include "AppState.h"
 #include "DeviceRow.h"
-#include "Icons.h"
 #include "OVToolbarView.h"
-#include "Settings.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "model/TaskHandle.h"
-#include "views/DeviceRefresh.h"
 #include "views/DeviceView.h"
+#include "views/RefreshToggle.h"
+#include "widgets/AppState.h"
+#include "widgets/Icons.h"
+#include "widgets/Settings.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -206,19 +206,19 @@ void ContentView::selectDevice(Device* device)
     try {
         m_health.setItems(device->healthArray());
     } catch (const std::exception& error) {
-        DeviceRefresh::printLine(error.what());
+        RefreshToggle::printLine(error.what());
     }
     if (!Settings::instance().refreshSelected())
         return;
 
     // The newest refresh replaces the handle without cancelling an older one still running.
-    refreshSelected(device, this, DeviceRefresh::begin(device));
+    refreshSelected(device, this, RefreshToggle::begin(device));
 }
 
 QCoro::Task<> ContentView::refreshSelected(
     QPointer<Device> device, QPointer<ContentView> view, std::shared_ptr<TaskHandle> handle)
 {
-    const std::optional<ValidateReturn> result = co_await DeviceRefresh::refresh(device, handle);
+    const std::optional<ValidateReturn> result = co_await RefreshToggle::refresh(device, handle);
     if (!result || !device)
         co_return;
     device->setError(result->success ? QString() : result->message);
@@ -226,7 +226,7 @@ QCoro::Task<> ContentView::refreshSelected(
         try {
             view->m_health.setItems(view->m_selectedDevice->healthArray());
         } catch (const std::exception& error) {
-            DeviceRefresh::printLine(error.what());
+            RefreshToggle::printLine(error.what());
             co_return;
         }
     }

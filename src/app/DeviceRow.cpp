@@ -1,10 +1,10 @@
 #include "DeviceRow.h"
 
-#include "DevicePicture.h"
-#include "Icons.h"
-#include "Settings.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
+#include "widgets/DevicePicture.h"
+#include "widgets/Icons.h"
+#include "widgets/Settings.h"
 
 #include <QEnterEvent>
 #include <QHBoxLayout>

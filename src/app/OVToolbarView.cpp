@@ -1,9 +1,9 @@
 #include "OVToolbarView.h"
 
-#include "AppState.h"
-#include "OVButton.h"
-#include "Settings.h"
 #include "control/SharedNetwork.h"
+#include "widgets/AppState.h"
+#include "widgets/OVButton.h"
+#include "widgets/Settings.h"
 
 #include <QCoroNetworkReply>
 #include <QHBoxLayout>

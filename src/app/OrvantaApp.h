@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppState.h"
+#include "widgets/AppState.h"
 
 #include <QObject>
 #include <QPointer>

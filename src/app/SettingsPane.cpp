@@ -1,6 +1,6 @@
 #include "SettingsPane.h"
 
-#include "Settings.h"
+#include "widgets/Settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>

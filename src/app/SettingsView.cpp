@@ -1,10 +1,10 @@
 #include "SettingsView.h"
 
-#include "Icons.h"
 #include "SettingsViewCache.h"
 #include "SettingsViewDevices.h"
 #include "SettingsViewInterface.h"
 #include "SettingsViewNetwork.h"
+#include "widgets/Icons.h"
 
 #include <QTabBar>
 #include <QTabWidget>

@@ -1,8 +1,8 @@
 #include "SettingsViewCache.h"
 
-#include "OVButton.h"
-#include "OVMessageInfo.h"
 #include "maintenance/OVCache.h"
+#include "widgets/OVButton.h"
+#include "widgets/OVMessageInfo.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

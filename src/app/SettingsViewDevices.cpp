@@ -1,8 +1,8 @@
 #include "SettingsViewDevices.h"
 
-#include "AppState.h"
 #include "OVToolbarView.h"
-#include "Settings.h"
+#include "widgets/AppState.h"
+#include "widgets/Settings.h"
 
 #include <QPointer>
 

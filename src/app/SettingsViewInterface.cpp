@@ -1,6 +1,6 @@
 #include "SettingsViewInterface.h"
 
-#include "Settings.h"
+#include "widgets/Settings.h"
 
 SettingsViewInterface::SettingsViewInterface(QWidget* parent)
     : SettingsPane(parent)

@@ -1,7 +1,7 @@
 #include "SettingsViewNetwork.h"
 
-#include "Settings.h"
 #include "model/Validate.h"
+#include "widgets/Settings.h"
 
 #include <QLineEdit>
 

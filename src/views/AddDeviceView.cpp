@@ -2,12 +2,12 @@
 
 #include "DeviceFormColumn.h"
 #include "DeviceFormState.h"
-#include "OutlinedFrame.h"
-#include "app/AppState.h"
-#include "app/Settings.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "model/Validate.h"
+#include "widgets/AppState.h"
+#include "widgets/OutlinedFrame.h"
+#include "widgets/Settings.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

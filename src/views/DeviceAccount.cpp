@@ -1,11 +1,11 @@
 #include "DeviceAccount.h"
 
 #include "DeviceFormState.h"
-#include "app/Settings.h"
 #include "control/OVControl.h"
 #include "control/OVNetSFTP.h"
 #include "model/Device.h"
 #include "model/Secrets.h"
+#include "widgets/Settings.h"
 
 DeviceAccount DeviceAccount::fromForm(const DeviceFormState& state)
 {

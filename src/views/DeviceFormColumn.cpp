@@ -2,7 +2,7 @@
 
 #include "OVDevControl.h"
 #include "OVDevCredentials.h"
-#include "app/OVButton.h"
+#include "widgets/OVButton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -3,17 +3,17 @@
 #include "DeviceFormColumn.h"
 #include "DeviceFormState.h"
 #include "EditingState.h"
-#include "OutlinedFrame.h"
-#include "app/DevicePicture.h"
-#include "app/OVButton.h"
-#include "app/OVMessageError.h"
-#include "app/OVMessageInfo.h"
-#include "app/Settings.h"
 #include "model/ByteCountFormatter.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "model/Secrets.h"
 #include "model/Validate.h"
+#include "widgets/DevicePicture.h"
+#include "widgets/OVButton.h"
+#include "widgets/OVMessageError.h"
+#include "widgets/OVMessageInfo.h"
+#include "widgets/OutlinedFrame.h"
+#include "widgets/Settings.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,18 +1,18 @@
 #include "DeviceViewInfo.h"
 
-#include "DeviceRefresh.h"
 #include "DeviceViewInfoCharts.h"
 #include "DeviceViewInfoHealth.h"
 #include "DeviceViewInfoOS.h"
 #include "HealthListState.h"
-#include "OutlinedFrame.h"
-#include "app/OVButton.h"
-#include "app/OVMessageError.h"
-#include "app/OVMessageInfo.h"
-#include "app/Settings.h"
+#include "RefreshToggle.h"
 #include "maintenance/OVUpdateRouterReboot.h"
 #include "maintenance/OVUpdateRouterShutdown.h"
 #include "model/Device.h"
+#include "widgets/OVButton.h"
+#include "widgets/OVMessageError.h"
+#include "widgets/OVMessageInfo.h"
+#include "widgets/OutlinedFrame.h"
+#include "widgets/Settings.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -200,7 +200,7 @@ void DeviceViewInfo::shutdownDevice()
 
 void DeviceViewInfo::toggleRefresh()
 {
-    DeviceRefresh::toggle(m_device, &m_health);
+    RefreshToggle::toggle(m_device, &m_health);
 }
 
 QCoro::Task<> DeviceViewInfo::runAction(QPointer<Device> device, QPointer<HealthListState> health, bool shutdown)
@@ -224,5 +224,5 @@ QCoro::Task<> DeviceViewInfo::runAction(QPointer<Device> device, QPointer<Health
     if (!result.success)
         device->setError(result.message);
     else if (!shutdown)
-        DeviceRefresh::toggle(device, health);
+        RefreshToggle::toggle(device, health);
 }

@@ -1,8 +1,8 @@
 #include "DeviceViewInfoCharts.h"
 
-#include "SystemColors.h"
 #include "model/ByteCountFormatter.h"
 #include "model/Device.h"
+#include "widgets/SystemColors.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSet>

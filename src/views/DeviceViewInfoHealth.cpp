@@ -1,9 +1,9 @@
 #include "DeviceViewInfoHealth.h"
 
 #include "HealthListState.h"
-#include "SystemColors.h"
-#include "app/Icons.h"
 #include "model/Device.h"
+#include "widgets/Icons.h"
+#include "widgets/SystemColors.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

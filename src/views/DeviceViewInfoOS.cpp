@@ -1,17 +1,17 @@
 #include "DeviceViewInfoOS.h"
 
-#include "DeviceRefresh.h"
 #include "HealthListState.h"
-#include "SystemColors.h"
-#include "app/AppState.h"
-#include "app/Icons.h"
-#include "app/OVButton.h"
-#include "app/OVButtonUpdate.h"
-#include "app/Settings.h"
+#include "RefreshToggle.h"
 #include "maintenance/OVUpdateRouterBOOT.h"
 #include "maintenance/OVUpdateRouterOS.h"
 #include "maintenance/RouterOSVersion.h"
 #include "model/Device.h"
+#include "widgets/AppState.h"
+#include "widgets/Icons.h"
+#include "widgets/OVButton.h"
+#include "widgets/OVButtonUpdate.h"
+#include "widgets/Settings.h"
+#include "widgets/SystemColors.h"
 
 #include <QBasicTimer>
 #include <QGridLayout>
@@ -268,7 +268,7 @@ bool DeviceViewInfoOS::downgradeFlag(const QString& installed, const QString& cu
 
 void DeviceViewInfoOS::toggleRefresh()
 {
-    DeviceRefresh::toggle(m_device, m_healthArray);
+    RefreshToggle::toggle(m_device, m_healthArray);
 }
 
 void DeviceViewInfoOS::updateRouterOS()
@@ -336,7 +336,7 @@ void DeviceViewInfoOS::finishUpdate(
     if (!result)
         return;
     if (result->success)
-        DeviceRefresh::toggle(device, health);
+        RefreshToggle::toggle(device, health);
     else
         device->setError(result->message);
 }

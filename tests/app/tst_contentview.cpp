@@ -1,7 +1,5 @@
-#include "app/AppState.h"
 #include "app/ContentView.h"
 #include "app/DeviceRow.h"
-#include "app/Settings.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "model/Secrets.h"
@@ -9,6 +7,8 @@
 #include "support/RouterData.h"
 #include "support/TestMain.h"
 #include "views/DeviceView.h"
+#include "widgets/AppState.h"
+#include "widgets/Settings.h"
 
 #include <QAbstractItemModelTester>
 #include <QLabel>

@@ -1,13 +1,9 @@
 // The whole road through the real application: add a device through the form, select it with
 // refresh-on-select, read what the panels show, restart it, delete it, and start the application
 // again over the same store. Real store, keychain, fake router, SSH server and vendor server.
-#include "app/AppState.h"
 #include "app/ContentView.h"
 #include "app/DeviceRow.h"
-#include "app/OVButton.h"
-#include "app/OVButtonUpdate.h"
 #include "app/OrvantaApp.h"
-#include "app/Settings.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "model/Secrets.h"
@@ -21,6 +17,10 @@
 #include "views/DeviceViewInfo.h"
 #include "views/DeviceViewInfoCharts.h"
 #include "views/DeviceViewInfoHealth.h"
+#include "widgets/AppState.h"
+#include "widgets/OVButton.h"
+#include "widgets/OVButtonUpdate.h"
+#include "widgets/Settings.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

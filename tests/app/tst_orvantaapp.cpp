@@ -1,4 +1,3 @@
-#include "app/AppState.h"
 #include "app/ContentView.h"
 #include "app/OrvantaApp.h"
 #include "maintenance/OVCache.h"
@@ -7,6 +6,7 @@
 #include "support/StdoutCapture.h"
 #include "support/TestMain.h"
 #include "views/AddDeviceView.h"
+#include "widgets/AppState.h"
 
 #include <QDir>
 #include <QMainWindow>

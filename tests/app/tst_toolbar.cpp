@@ -1,7 +1,7 @@
-#include "app/AppState.h"
-#include "app/OVButton.h"
 #include "app/OVToolbarView.h"
-#include "app/Settings.h"
+#include "widgets/AppState.h"
+#include "widgets/OVButton.h"
+#include "widgets/Settings.h"
 
 #include "support/HttpsServer.h"
 #include "support/TestCertificates.h"

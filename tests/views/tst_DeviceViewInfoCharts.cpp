@@ -3,7 +3,7 @@
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "views/DeviceViewInfoCharts.h"
-#include "views/SystemColors.h"
+#include "widgets/SystemColors.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSet>

@@ -2,7 +2,7 @@
 
 #include "views/DeviceViewInfoHealth.h"
 #include "views/HealthListState.h"
-#include "views/SystemColors.h"
+#include "widgets/SystemColors.h"
 
 #include <QLabel>
 #include <QTest>

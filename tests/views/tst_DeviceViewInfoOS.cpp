@@ -1,13 +1,13 @@
 #include "support/TestMain.h"
 
-#include "app/AppState.h"
-#include "app/OVButton.h"
-#include "app/OVButtonUpdate.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "views/DeviceViewInfoOS.h"
 #include "views/HealthListState.h"
-#include "views/SystemColors.h"
+#include "widgets/AppState.h"
+#include "widgets/OVButton.h"
+#include "widgets/OVButtonUpdate.h"
+#include "widgets/SystemColors.h"
 
 #include <QLabel>
 #include <QTemporaryDir>

@@ -1,8 +1,5 @@
 #include "support/TestMain.h"
 
-#include "app/AppState.h"
-#include "app/OVButton.h"
-#include "app/OVButtonUpdate.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "model/Secrets.h"
@@ -13,6 +10,9 @@
 #include "views/DeviceViewInfoHealth.h"
 #include "views/DeviceViewInfoOS.h"
 #include "views/HealthListState.h"
+#include "widgets/AppState.h"
+#include "widgets/OVButton.h"
+#include "widgets/OVButtonUpdate.h"
 
 #include <QChart>
 #include <QChartView>

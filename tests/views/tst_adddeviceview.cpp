@@ -1,6 +1,3 @@
-#include "app/AppState.h"
-#include "app/OVButton.h"
-#include "app/Settings.h"
 #include "control/OVControl.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
@@ -12,6 +9,9 @@
 #include "support/TestMain.h"
 #include "support/WidgetInput.h"
 #include "views/AddDeviceView.h"
+#include "widgets/AppState.h"
+#include "widgets/OVButton.h"
+#include "widgets/Settings.h"
 
 #include <QCheckBox>
 #include <QLabel>

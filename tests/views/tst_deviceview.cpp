@@ -1,6 +1,3 @@
-#include "app/AppState.h"
-#include "app/OVButton.h"
-#include "app/Settings.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "support/FakeApiRouter.h"
@@ -15,6 +12,9 @@
 #include "views/DeviceViewInfoHealth.h"
 #include "views/EditingState.h"
 #include "views/HealthListState.h"
+#include "widgets/AppState.h"
+#include "widgets/OVButton.h"
+#include "widgets/Settings.h"
 
 #include <QLabel>
 #include <QTemporaryDir>

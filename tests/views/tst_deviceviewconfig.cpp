@@ -1,7 +1,3 @@
-#include "app/OVButton.h"
-#include "app/OVMessageError.h"
-#include "app/OVMessageInfo.h"
-#include "app/Settings.h"
 #include "model/ByteCountFormatter.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
@@ -13,6 +9,10 @@
 #include "support/WidgetInput.h"
 #include "views/DeviceViewConfig.h"
 #include "views/EditingState.h"
+#include "widgets/OVButton.h"
+#include "widgets/OVMessageError.h"
+#include "widgets/OVMessageInfo.h"
+#include "widgets/Settings.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,5 +1,5 @@
-#include "app/OVMessageError.h"
-#include "app/OVMessageInfo.h"
+#include "widgets/OVMessageError.h"
+#include "widgets/OVMessageInfo.h"
 
 #include "support/TestMain.h"
 

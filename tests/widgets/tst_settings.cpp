@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "widgets/Settings.h"
 
 #include "support/TestMain.h"
 

@@ -1,5 +1,5 @@
-#include "app/OVButton.h"
-#include "app/OVButtonUpdate.h"
+#include "widgets/OVButton.h"
+#include "widgets/OVButtonUpdate.h"
 
 #include "support/TestMain.h"
 

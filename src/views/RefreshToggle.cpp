@@ -1,20 +1,20 @@
-#include "DeviceRefresh.h"
+#include "RefreshToggle.h"
 
 #include "HealthListState.h"
-#include "app/Settings.h"
 #include "model/Device.h"
+#include "widgets/Settings.h"
 
 #include <cstdio>
 #include <exception>
 
-void DeviceRefresh::printLine(const char* text)
+void RefreshToggle::printLine(const char* text)
 {
     std::fputs(text, stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
 
-std::shared_ptr<TaskHandle> DeviceRefresh::begin(Device* device)
+std::shared_ptr<TaskHandle> RefreshToggle::begin(Device* device)
 {
     device->setRefreshing(true);
     auto handle = std::make_shared<TaskHandle>();
@@ -22,7 +22,7 @@ std::shared_ptr<TaskHandle> DeviceRefresh::begin(Device* device)
     return handle;
 }
 
-QCoro::Task<std::optional<ValidateReturn>> DeviceRefresh::refresh(
+QCoro::Task<std::optional<ValidateReturn>> RefreshToggle::refresh(
     QPointer<Device> device, std::shared_ptr<TaskHandle> handle)
 {
     const bool validSSL = Settings::instance().restApiValidSSL();
@@ -35,7 +35,7 @@ QCoro::Task<std::optional<ValidateReturn>> DeviceRefresh::refresh(
     co_return std::nullopt;
 }
 
-void DeviceRefresh::toggle(Device* device, HealthListState* health)
+void RefreshToggle::toggle(Device* device, HealthListState* health)
 {
     if (!device)
         return;
@@ -52,7 +52,7 @@ void DeviceRefresh::toggle(Device* device, HealthListState* health)
     run(device, health, begin(device));
 }
 
-QCoro::Task<> DeviceRefresh::run(
+QCoro::Task<> RefreshToggle::run(
     QPointer<Device> device, QPointer<HealthListState> health, std::shared_ptr<TaskHandle> handle)
 {
     const std::optional<ValidateReturn> outcome = co_await refresh(device, handle);

@@ -12,8 +12,7 @@ class AppState : public QObject
 public:
     explicit AppState(QObject* parent = nullptr)
         : QObject(parent)
-    {
-    }
+    { }
 
     // The vendor's servers: the upgrade server (latest release per channel) and the download
     // server (RouterOS packages). Tests point them at loopback.

@@ -1,6 +1,6 @@
-#include "app/DevicePicture.h"
-#include "app/Icons.h"
-#include "app/Settings.h"
+#include "widgets/DevicePicture.h"
+#include "widgets/Icons.h"
+#include "widgets/Settings.h"
 
 #include "support/TestMain.h"
 
@@ -32,7 +32,7 @@ QStringList symbolNamesInSources()
     for (const auto& entry : Settings::keys())
         keys << QString::fromLatin1(entry.key);
     QStringList names;
-    for (const QString& folder : {QStringLiteral("/app"), QStringLiteral("/views")}) {
+    for (const QString& folder : {QStringLiteral("/app"), QStringLiteral("/views"), QStringLiteral("/widgets")}) {
         QDirIterator it(root + folder, {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files);
         while (it.hasNext()) {
             QFile file(it.next());

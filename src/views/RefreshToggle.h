@@ -15,7 +15,7 @@ class HealthListState;
 // The refresh toggle of the device panels: starts a refresh of the device's information or
 // cancels the running one. The refresh runs on as a task of its own after the panel that started
 // it is gone; it holds the device and the health list only through QPointer.
-class DeviceRefresh
+class RefreshToggle
 {
 public:
     // Clears the device's error; while the device is refreshing cancels its recorded task (a
