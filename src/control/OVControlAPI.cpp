@@ -1,5 +1,6 @@
 #include "OVControlAPI.h"
 
+#include "RouterThreads.h"
 #include "api/OVRouterOS.h"
 #include "model/Secrets.h"
 
@@ -99,7 +100,8 @@ QCoro::Task<ValidateReturn> OVControlAPI::makeCall(OVRequestCommand command)
 
     Exchange exchange {address, portNumber, username, clear.response.value_or(QString()), ssl, validSSL, timeout,
         apiCommandWord(command)};
-    const OVRouterOS::CallResult result = co_await QtConcurrent::run(runExchange, std::move(exchange));
+    const OVRouterOS::CallResult result
+        = co_await QtConcurrent::run(&routerThreadPool(), runExchange, std::move(exchange));
     if (!result.success || !result.sentence)
         co_return ValidateReturn::failure(messageFor(result.error.value_or(ApiError {OVRouterOSError::UNKNOW})));
 

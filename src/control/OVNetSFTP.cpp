@@ -1,5 +1,6 @@
 #include "OVNetSFTP.h"
 
+#include "RouterThreads.h"
 #include "model/Secrets.h"
 
 #include <QCoroFuture>
@@ -441,7 +442,7 @@ QCoro::Task<ValidateReturn> OVNetSFTP::testSftp(QString address, QString usernam
 {
     // The keychain is reached on this (main) thread; only copies go to the worker.
     const Login login {address, username, Secrets::decrypt(password).response.value_or(QString()), sshport};
-    co_return co_await QtConcurrent::run(&OVNetSFTP::testSftpBlocking, login);
+    co_return co_await QtConcurrent::run(&routerThreadPool(), &OVNetSFTP::testSftpBlocking, login);
 }
 
 QCoro::Task<ValidateReturn> OVNetSFTP::upload(
@@ -455,5 +456,6 @@ QCoro::Task<ValidateReturn> OVNetSFTP::upload(QString address, QString username,
     QString localPath, QString remotePath, Progress progress)
 {
     const Login login {address, username, Secrets::decrypt(password).response.value_or(QString()), sshport};
-    co_return co_await QtConcurrent::run(&OVNetSFTP::uploadBlocking, login, localPath, remotePath, progress);
+    co_return co_await QtConcurrent::run(
+        &routerThreadPool(), &OVNetSFTP::uploadBlocking, login, localPath, remotePath, progress);
 }
