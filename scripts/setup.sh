@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite
     libqt6svg6 qt6-svg-dev libgl-dev
     qcoro-qt6-dev qtkeychain-qt6-dev libssh-dev libssl-dev
+    libcurl4-openssl-dev
     libbenchmark-dev
     fonts-materialdesignicons-webfont fonts-dejavu-core
     dbus dbus-x11 gnome-keyring libsecret-tools

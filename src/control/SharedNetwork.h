@@ -1,6 +1,6 @@
 #pragma once
 
-class QNetworkAccessManager;
+#include <QNetworkAccessManager>
 
 // The application's shared HTTP session (release lookups, package downloads). Main thread only.
 QNetworkAccessManager& sharedNetworkAccessManager();

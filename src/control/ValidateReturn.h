@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QNetworkAccessManager>
+#include "RestSession.h"
+
 #include <QString>
 
 #include <memory>
@@ -13,9 +14,8 @@ struct ValidateReturn
     bool success = false;
     QString message;
     std::optional<QString> response;
-    // The HTTP session that carried a REST call; empty for every other result. Holding the
-    // result keeps the session alive.
-    std::shared_ptr<QNetworkAccessManager> session;
+    // The HTTP session that carried a REST call; empty for every other result.
+    std::shared_ptr<RestSession> session;
 
     static ValidateReturn ok(const QString& message = {}) { return ValidateReturn {true, message, std::nullopt, {}}; }
     static ValidateReturn failure(const QString& message) { return ValidateReturn {false, message, std::nullopt, {}}; }

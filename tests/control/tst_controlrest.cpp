@@ -8,6 +8,10 @@
 #include <QJsonDocument>
 #include <QTest>
 
+#include <vector>
+
+Q_DECLARE_METATYPE(HttpReply)
+
 namespace {
 
 struct Call
@@ -24,6 +28,33 @@ ValidateReturn run(const Call& call, quint16 port, OVRequestCommand command)
     OVControlRest control(call.validSSL, call.timeout, call.address, call.username, Secrets::encrypt(call.password),
         QString::number(port), true);
     return QCoro::waitFor(control.makeCall(command));
+}
+
+struct TimedResult
+{
+    bool success = false;
+    QString message;
+    bool hadSession = false;
+    qint64 elapsedMs = 0;
+};
+
+// One call with its own clock, so that several can run side by side. Like the application's
+// callers, it keeps what the user sees and drops the rest (the session with it) as soon as the
+// call returns.
+QCoro::Task<TimedResult> timedCall(Call call, QString storedPassword, quint16 port, OVRequestCommand command)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    OVControlRest control(
+        call.validSSL, call.timeout, call.address, call.username, storedPassword, QString::number(port), true);
+    const ValidateReturn result = co_await control.makeCall(command);
+    co_return TimedResult {result.success, result.message, bool(result.session), elapsed.elapsed()};
+}
+
+HttpReply withHeader(HttpReply reply, const QByteArray& name, const QByteArray& value)
+{
+    reply.headers.append({name, value});
+    return reply;
 }
 
 int headerIndex(const HttpRequestRecord& request, const QByteArray& name)
@@ -46,11 +77,17 @@ private slots:
     void emptyPasswordStillAuthenticates();
     void readReplies_data();
     void readReplies();
-    void actionRepliesAreNotExamined();
+    void actionReplies_data();
+    void actionReplies();
     void refusedCredentialsShowTheRouterMessage();
+    void unauthorizedChallengeShowsTheRouterMessage();
+    void redirectsNeverLeaveTheRequest_data();
+    void redirectsNeverLeaveTheRequest();
     void timeoutSetting_data();
     void timeoutSetting();
     void silentRouterEndsWithinTheTimeout();
+    void stalledRoutersFailEveryCallWithinTheTimeout_data();
+    void stalledRoutersFailEveryCallWithinTheTimeout();
     void transportFailures();
     void certificateTrust();
 };
@@ -161,22 +198,66 @@ void TestControlRest::readReplies()
     QVERIFY(result.session);
 }
 
-void TestControlRest::actionRepliesAreNotExamined()
+void TestControlRest::actionReplies_data()
 {
+    QTest::addColumn<OVRequestCommand>("command");
+    QTest::addColumn<HttpReply>("reply");
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<QString>("message");
+    const QByteArray unauthorized = "{\"error\":401,\"message\":\"Unauthorized\"}";
+    QTest::newRow("empty array") << OVRequestCommand::system_reboot << HttpReply {200, "[]"} << true << QString();
+    QTest::newRow("object without error")
+        << OVRequestCommand::system_routerboard_upgrade << HttpReply {200, "{\"ret\":\"ok\"}"} << true << QString();
+    QTest::newRow("unauthorized") << OVRequestCommand::system_reboot << HttpReply {401, unauthorized} << false
+                                  << QStringLiteral("Web-SSL error: Unauthorized");
+    // RouterOS sends a basic-authentication challenge with its 401.
+    QTest::newRow("unauthorized with challenge")
+        << OVRequestCommand::system_shutdown
+        << withHeader(HttpReply {401, unauthorized}, "WWW-Authenticate", "Basic realm=\"router\"") << false
+        << QStringLiteral("Web-SSL error: Unauthorized");
+    QTest::newRow("refused") << OVRequestCommand::system_package_downgrade
+                             << HttpReply {400, "{\"error\":400,\"message\":\"failure: not allowed\"}"} << false
+                             << QStringLiteral("Web-SSL error: failure: not allowed");
+    QTest::newRow("error without message") << OVRequestCommand::system_reboot << HttpReply {500, "{\"error\":500}"}
+                                           << false << QStringLiteral("Web-SSL error: ");
+}
+
+void TestControlRest::actionReplies()
+{
+    QFETCH(OVRequestCommand, command);
+    QFETCH(HttpReply, reply);
+    QFETCH(bool, success);
+    QFETCH(QString, message);
     FakeRestRouter router;
     QVERIFY(router.listen());
-    const QByteArray error = "{\"error\":400,\"message\":\"failure: not allowed\"}";
-    router.script(QStringLiteral("/system/reboot"), HttpReply {400, error});
-    const ValidateReturn result = run(Call {}, router.port(), OVRequestCommand::system_reboot);
-    QVERIFY(result.success);
-    QCOMPARE(result.response, std::optional<QString>(QString::fromUtf8(error)));
+    router.script(rawValue(command), reply);
+    const ValidateReturn result = run(Call {}, router.port(), command);
+    QCOMPARE(result.success, success);
+    QCOMPARE(result.message, message);
+    QCOMPARE(result.response, success ? std::optional<QString>(QString::fromUtf8(reply.body)) : std::nullopt);
+    QVERIFY(result.session);
+    QCOMPARE(router.requests().size(), 1);
 
     // An empty body still fails an action: there is nothing to hand back.
-    router.script(QStringLiteral("/system/shutdown"), HttpReply {200, {}});
-    const ValidateReturn empty = run(Call {}, router.port(), OVRequestCommand::system_shutdown);
+    router.script(rawValue(command), HttpReply {200, {}});
+    const ValidateReturn empty = run(Call {}, router.port(), command);
     QVERIFY(!empty.success);
     QVERIFY2(empty.message.startsWith(QStringLiteral("Web-SSL error: ")) && empty.message.size() > 15,
         qPrintable(empty.message));
+}
+
+void TestControlRest::unauthorizedChallengeShowsTheRouterMessage()
+{
+    // Some HTTP stacks answer a challenge themselves and drop the body that holds the message.
+    FakeRestRouter router;
+    QVERIFY(router.listen());
+    router.script(QStringLiteral("/system/resource"),
+        withHeader(HttpReply {401, "{\"error\":401,\"message\":\"Unauthorized\"}"}, "WWW-Authenticate",
+            "Basic realm=\"router\""));
+    const ValidateReturn result = run(Call {}, router.port(), OVRequestCommand::system_resource);
+    QVERIFY(!result.success);
+    QCOMPARE(result.message, QStringLiteral("Web-SSL error: Unauthorized"));
+    QCOMPARE(router.requests().size(), 1);
 }
 
 void TestControlRest::refusedCredentialsShowTheRouterMessage()
@@ -219,7 +300,7 @@ void TestControlRest::timeoutSetting()
     const ValidateReturn result = run(call, router.port(), OVRequestCommand::system_package);
     if (milliseconds >= 1000) {
         QVERIFY2(result.success, qPrintable(result.message));
-        QCOMPARE(result.session->transferTimeout(), milliseconds);
+        QCOMPARE(result.session->timeoutMilliseconds, milliseconds);
     }
 }
 
@@ -304,6 +385,94 @@ void TestControlRest::certificateTrust()
     const ValidateReturn wrongName = run(call, nameOnly.port(), OVRequestCommand::system_resource);
     QVERIFY(!wrongName.success);
     QVERIFY(wrongName.message.startsWith(QStringLiteral("Web-SSL error: ")));
+}
+
+void TestControlRest::redirectsNeverLeaveTheRequest_data()
+{
+    QTest::addColumn<OVRequestCommand>("command");
+    QTest::addColumn<int>("status");
+    // "other" is another server on the same address; "self" is the router itself.
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("read to another port") << OVRequestCommand::system_resource << 302 << QStringLiteral("other")
+                                          << QStringLiteral("/rest/system/resource");
+    QTest::newRow("read to another host name")
+        << OVRequestCommand::system_resource << 301 << QStringLiteral("localhost")
+        << QStringLiteral("/rest/system/resource");
+    QTest::newRow("read to another path")
+        << OVRequestCommand::system_package << 307 << QStringLiteral("self") << QStringLiteral("/rest/system/resource");
+    QTest::newRow("action to another port, keeping the method")
+        << OVRequestCommand::system_reboot << 307 << QStringLiteral("other") << QStringLiteral("/rest/system/reboot");
+    QTest::newRow("action to itself") << OVRequestCommand::system_reboot << 302 << QStringLiteral("self")
+                                      << QStringLiteral("/rest/system/reboot");
+    QTest::newRow("action answered with see-other")
+        << OVRequestCommand::system_shutdown << 303 << QStringLiteral("self")
+        << QStringLiteral("/rest/system/shutdown");
+}
+
+void TestControlRest::redirectsNeverLeaveTheRequest()
+{
+    QFETCH(OVRequestCommand, command);
+    QFETCH(int, status);
+    QFETCH(QString, target);
+    QFETCH(QString, path);
+    FakeRestRouter router;
+    FakeRestRouter other;
+    QVERIFY(router.listen());
+    QVERIFY(other.listen());
+    const quint16 targetPort = target == QLatin1String("other") ? other.port() : router.port();
+    const QString host = target == QLatin1String("localhost") ? target : QStringLiteral("127.0.0.1");
+    const QString location = QStringLiteral("https://%1:%2%3").arg(host).arg(targetPort).arg(path);
+    router.script(rawValue(command), withHeader(HttpReply {status, "moved"}, "Location", location.toUtf8()));
+
+    const ValidateReturn result = run(Call {}, router.port(), command);
+    QVERIFY(!result.success);
+    QVERIFY2(result.message.startsWith(QStringLiteral("Web-SSL error: ")) && result.message.size() > 15,
+        qPrintable(result.message));
+    QCOMPARE(result.response, std::nullopt);
+    // The redirect's target never sees the request, nor the router's password; the router sees it once.
+    QCOMPARE(other.requests().size(), 0);
+    QCOMPARE(router.requests().size(), 1);
+}
+
+void TestControlRest::stalledRoutersFailEveryCallWithinTheTimeout_data()
+{
+    QTest::addColumn<HttpReply>("reply");
+    HttpReply silent;
+    silent.silent = true;
+    QTest::newRow("silent") << silent;
+    // The headers, then one byte of a long body every half second: never silent for long.
+    HttpReply trickle {200, QByteArray(200, 'x')};
+    trickle.trickleMs = 500;
+    QTest::newRow("trickle") << trickle;
+}
+
+void TestControlRest::stalledRoutersFailEveryCallWithinTheTimeout()
+{
+    QFETCH(HttpReply, reply);
+    FakeRestRouter router;
+    QVERIFY(router.listen());
+    router.script(QStringLiteral("/system/resource"), reply);
+    router.script(QStringLiteral("/system/reboot"), reply);
+    Call call;
+    call.timeout = QStringLiteral("2");
+    const QString stored = Secrets::encrypt(call.password);
+
+    // Twenty calls, five at a time, reads and actions alike.
+    for (int round = 0; round < 4; ++round) {
+        std::vector<QCoro::Task<TimedResult>> calls;
+        for (int i = 0; i < 5; ++i) {
+            const auto command = i % 2 ? OVRequestCommand::system_reboot : OVRequestCommand::system_resource;
+            calls.push_back(timedCall(call, stored, router.port(), command));
+        }
+        for (auto& task : calls) {
+            const TimedResult timed = QCoro::waitFor(std::move(task));
+            QVERIFY(!timed.success);
+            QCOMPARE(timed.message, QStringLiteral("Web-SSL error: The request timed out."));
+            QVERIFY2(timed.elapsedMs >= 1900 && timed.elapsedMs < 6000, qPrintable(QString::number(timed.elapsedMs)));
+            QVERIFY(timed.hadSession);
+        }
+    }
 }
 
 ORVANTA_TEST_MAIN(TestControlRest)

@@ -32,9 +32,9 @@ FakeRestRouter::FakeRestRouter(RouterData data, bool certificateNamesIp, QObject
 
 FakeRestRouter::~FakeRestRouter() = default;
 
-bool FakeRestRouter::listen()
+bool FakeRestRouter::listen(const QHostAddress& address)
 {
-    return m_certificates->isValid() && m_server->listen();
+    return m_certificates->isValid() && m_server->listen(address);
 }
 
 quint16 FakeRestRouter::port() const

@@ -3,6 +3,9 @@
 #include <QHostAddress>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QTimer>
+
+#include <memory>
 
 namespace {
 const char* reasonPhrase(int status)
@@ -10,6 +13,16 @@ const char* reasonPhrase(int status)
     switch (status) {
     case 200:
         return "OK";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 303:
+        return "See Other";
+    case 307:
+        return "Temporary Redirect";
+    case 308:
+        return "Permanent Redirect";
     case 204:
         return "No Content";
     case 205:
@@ -57,9 +70,9 @@ HttpsServer::~HttpsServer()
     }
 }
 
-bool HttpsServer::listen()
+bool HttpsServer::listen(const QHostAddress& address)
 {
-    return m_server.listen(QHostAddress::LocalHost, 0);
+    return m_server.listen(address, 0);
 }
 
 quint16 HttpsServer::port() const
@@ -155,7 +168,23 @@ void HttpsServer::answer(QSslSocket* socket, const HttpRequestRecord& request)
     QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     out += "Content-Type: " + reply.contentType + "\r\n";
     out += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+    for (const auto& [name, value] : reply.headers)
+        out += name + ": " + value + "\r\n";
     out += "Connection: keep-alive\r\n\r\n";
-    out += reply.body;
+    if (reply.trickleMs <= 0) {
+        socket->write(out + reply.body);
+        return;
+    }
     socket->write(out);
+    auto remaining = std::make_shared<QByteArray>(reply.body);
+    auto* timer = new QTimer(socket);
+    connect(timer, &QTimer::timeout, socket, [socket, timer, remaining] {
+        if (remaining->isEmpty()) {
+            timer->stop();
+            return;
+        }
+        socket->write(remaining->left(1));
+        remaining->remove(0, 1);
+    });
+    timer->start(reply.trickleMs);
 }

@@ -3,6 +3,7 @@
 #include "TestCertificates.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -31,6 +32,8 @@ struct HttpReply
     QByteArray contentType = "application/json";
     bool silent = false; // accept the request and never answer (the connection stays open)
     bool closeWithoutReply = false; // close the connection without sending anything
+    QList<QPair<QByteArray, QByteArray>> headers {}; // sent after Content-Type and Content-Length
+    int trickleMs = 0; // above 0: the headers at once, then the body one byte per interval
 };
 
 // A small HTTPS/1.1 server on 127.0.0.1 with an ephemeral port, running in the thread that
@@ -43,7 +46,7 @@ public:
     explicit HttpsServer(const TestCertificates& certificates, QObject* parent = nullptr);
     ~HttpsServer() override;
 
-    bool listen();
+    bool listen(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));
     quint16 port() const;
     // "https://127.0.0.1:<port>" or, with host "localhost", "https://localhost:<port>".
     QString baseUrl(const QString& host = QStringLiteral("127.0.0.1")) const;
