@@ -41,6 +41,69 @@ SocketError socketError(const QAbstractSocket& socket)
     return SocketError {socket.errorString()};
 }
 
+// A sentence as it goes out: every word with its length prefix, then the closing empty word. An
+// empty word only closes the sentence. Empty when a word is too long to be sent.
+std::optional<QByteArray> encodeSentence(const QStringList& words)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const bool last = i == words.size() - 1;
+        const QByteArray bytes = words[i].toUtf8();
+        if (!bytes.isEmpty()) {
+            const std::optional<QByteArray> prefix = Sentence::encodeLength(static_cast<quint64>(bytes.size()));
+            if (!prefix)
+                return std::nullopt;
+            out.append(*prefix).append(bytes);
+        }
+        if (last)
+            out.append('\0');
+    }
+    return out;
+}
+
+enum class Framing { Incomplete, Whole, Unframed };
+
+// Whether `buffer` starts with one whole sentence (its words and the closing empty word). Reads
+// every length form the protocol has; Unframed for a byte that starts none of them, which leaves
+// the judgement to the parser.
+Framing firstSentence(const QByteArray& buffer)
+{
+    qsizetype offset = 0;
+    for (;;) {
+        if (offset >= buffer.size())
+            return Framing::Incomplete;
+        const auto first = static_cast<unsigned char>(buffer[offset]);
+        int prefixSize = 0;
+        quint64 length = 0;
+        if (first < 0x80) {
+            prefixSize = 1;
+            length = first;
+        } else if (first < 0xC0) {
+            prefixSize = 2;
+            length = first & 0x3F;
+        } else if (first < 0xE0) {
+            prefixSize = 3;
+            length = first & 0x1F;
+        } else if (first < 0xF0) {
+            prefixSize = 4;
+            length = first & 0x0F;
+        } else if (first == 0xF0) {
+            prefixSize = 5;
+        } else {
+            return Framing::Unframed;
+        }
+        if (buffer.size() - offset < prefixSize)
+            return Framing::Incomplete;
+        for (int i = 1; i < prefixSize; ++i)
+            length = (length << 8) | static_cast<unsigned char>(buffer[offset + i]);
+        if (length == 0)
+            return Framing::Whole;
+        if (static_cast<quint64>(buffer.size() - offset - prefixSize) < length)
+            return Framing::Incomplete;
+        offset += prefixSize + static_cast<qsizetype>(length);
+    }
+}
+
 // Closes the connection whichever way call() leaves.
 class SocketCloser
 {
@@ -103,23 +166,24 @@ OVRouterOS::CallResult OVRouterOS::call(const Request& request)
         const std::optional<QStringList> words = request.words();
         if (!words)
             return failure(OVRouterOSError::MISSING_PARAM);
-        for (qsizetype i = 0; i < words->size(); ++i) {
-            if (!writeWord(words->at(i), i == words->size() - 1))
-                return failure(OVRouterOSError::API);
-        }
+        if (!writeSentence(*words))
+            return failure(OVRouterOSError::API);
 
-        std::shared_ptr<Sentence> sentence;
-        while (!sentence || !sentence->isDone) {
-            const QByteArray buffer = readOnce();
+        // The first sentence decides the kind of reply and carries every attribute of a "!done"
+        // or "!trap": it is parsed whole, however the network cut it. Rows that follow may be
+        // cut anywhere; the parser joins them.
+        const QByteArray first = readSentence();
+        if (first.isEmpty())
+            return failure(OVRouterOSError::API); // closed before the reply was complete
+        const auto sentence = std::make_shared<Sentence>(first);
+        while (!sentence->isDone) {
+            const QByteArray buffer = readOnce(QDeadlineTimer(readTimeoutMsecs(apiTimeout)));
             if (buffer.isEmpty())
-                return failure(OVRouterOSError::API); // closed before the reply was complete
-            if (!sentence)
-                sentence = std::make_shared<Sentence>(buffer);
-            else
-                sentence->feed(buffer);
+                return failure(OVRouterOSError::API);
+            sentence->feed(buffer);
         }
         closeSocket();
-        return CallResult {true, std::nullopt, std::move(sentence)};
+        return CallResult {true, std::nullopt, sentence};
     } catch (OVRouterOSError error) {
         return failure(error);
     } catch (SentenceError error) {
@@ -145,6 +209,16 @@ void OVRouterOS::connect()
         if (!apiValidSSL)
             socket->setPeerVerifyMode(QSslSocket::VerifyNone);
         QSslSocket* sslSocket = socket.get();
+        // A router that ends its TLS session (its close message) may keep the TCP connection open
+        // for a while; nothing more can arrive on it, so the connection is closed at once and the
+        // wait for reply bytes ends instead of running into the time-out. What was decrypted
+        // before stays readable.
+        QObject::connect(
+            sslSocket, &QAbstractSocket::errorOccurred, sslSocket, [sslSocket](QAbstractSocket::SocketError error) {
+                if (error == QAbstractSocket::RemoteHostClosedError
+                    && sslSocket->state() == QAbstractSocket::ConnectedState)
+                    sslSocket->disconnectFromHost();
+            });
         tcpSocket = std::move(socket);
         sslSocket->connectToHostEncrypted(*hostName, port);
         if (!sslSocket->waitForConnected(deadline.remainingTime()))
@@ -168,24 +242,22 @@ bool OVRouterOS::login()
         closeSocket();
         return false;
     };
-    if (!writeWord(QStringLiteral("/login"), true))
+    if (!writeSentence({QStringLiteral("/login")}))
         return refuse();
-    const QByteArray probeReply = readOnce();
+    const QByteArray probeReply = readSentence();
     if (probeReply.isEmpty())
         return refuse();
     const Sentence probe(probeReply);
-    if (probe.returnType != ReturnType::DONE)
+    if (probe.returnType != ReturnType::DONE || !userName)
         return refuse();
-    if (!writeWord(QStringLiteral("/login"), false))
-        return refuse();
-    if (!userName || !writeWord(QStringLiteral("=name=") + *userName, false))
-        return refuse();
-    // The probe's "!done" carries one attribute; anything else is not a router we can log in to.
+    // The probe's "!done" carries one attribute; anything else is not a router we can log in to,
+    // and it gets neither the name nor the password.
     if (probe.SentenceData.size() != 1)
         return refuse();
-    if (!writeWord(QStringLiteral("=password=") + password.value_or(QString()), true))
+    if (!writeSentence({QStringLiteral("/login"), QStringLiteral("=name=") + *userName,
+            QStringLiteral("=password=") + password.value_or(QString())}))
         return refuse();
-    const QByteArray loginReply = readOnce();
+    const QByteArray loginReply = readSentence();
     if (loginReply.isEmpty())
         return refuse();
     const Sentence answer(loginReply);
@@ -194,28 +266,18 @@ bool OVRouterOS::login()
     return true;
 }
 
-bool OVRouterOS::writeWord(const QString& word, bool endOfSentence)
+bool OVRouterOS::writeSentence(const QStringList& words)
 {
-    if (word.isEmpty())
-        return endOfSentence ? writeBytes(QByteArray(1, '\0')) : true;
-    const QByteArray bytes = word.toUtf8();
-    const std::optional<QByteArray> prefix = Sentence::encodeLength(static_cast<quint64>(bytes.size()));
-    if (!prefix)
-        return false;
-    QByteArray out;
-    out.reserve(prefix->size() + bytes.size() + 1);
-    out.append(*prefix).append(bytes);
-    if (endOfSentence)
-        out.append('\0');
-    return writeBytes(out);
+    const std::optional<QByteArray> bytes = encodeSentence(words);
+    return bytes && writeBytes(*bytes);
 }
 
 bool OVRouterOS::writeBytes(const QByteArray& bytes)
 {
     if (!tcpSocket || tcpSocket->state() != QAbstractSocket::ConnectedState)
         return false;
-    // Words go out as separate small writes (the socket is set to low delay once connected):
-    // waiting for the peer's delayed acknowledgement between them would cost tens of milliseconds.
+    // A whole sentence goes out in one write: the socket is set to low delay, and a sentence cut
+    // into several segments would cost system calls and, on some peers, a delayed acknowledgement.
     if (tcpSocket->write(bytes) != bytes.size())
         return false;
     const QDeadlineTimer deadline(readTimeoutMsecs(apiTimeout));
@@ -226,11 +288,24 @@ bool OVRouterOS::writeBytes(const QByteArray& bytes)
     return true;
 }
 
-QByteArray OVRouterOS::readOnce()
+QByteArray OVRouterOS::readSentence()
+{
+    // One time-out for the whole sentence: a router that trickles it byte by byte is bounded too.
+    const QDeadlineTimer deadline(readTimeoutMsecs(apiTimeout));
+    QByteArray buffer;
+    while (firstSentence(buffer) == Framing::Incomplete) {
+        const QByteArray more = readOnce(deadline);
+        if (more.isEmpty())
+            break; // closed: the parser judges what arrived
+        buffer.append(more);
+    }
+    return buffer;
+}
+
+QByteArray OVRouterOS::readOnce(const QDeadlineTimer& deadline)
 {
     if (!tcpSocket)
         return {};
-    const QDeadlineTimer deadline(readTimeoutMsecs(apiTimeout));
     while (tcpSocket->bytesAvailable() == 0) {
         if (tcpSocket->state() != QAbstractSocket::ConnectedState)
             return {};

@@ -5,10 +5,12 @@
 #include "Sentence.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
 
+class QDeadlineTimer;
 class QTcpSocket;
 
 // One RouterOS API exchange: connect (TCP, or TLS when `ssl`), log in, send one request, read
@@ -52,9 +54,12 @@ private:
     // These throw ApiError values; call() turns them into its result.
     void connect();
     bool login(); // false: the router refused or broke off the login (the socket is closed)
-    bool writeWord(const QString& word, bool endOfSentence);
+    bool writeSentence(const QStringList& words); // false: a word too long, or the write failed
     bool writeBytes(const QByteArray& bytes);
-    QByteArray readOnce(); // empty: the router closed the connection
+    // Reads until the bytes begin with one whole sentence, or the router closes the connection
+    // (then whatever arrived, possibly nothing). Throws API when the time-out passes first.
+    QByteArray readSentence();
+    QByteArray readOnce(const QDeadlineTimer& deadline); // empty: the router closed the connection
     void closeSocket();
 
     std::unique_ptr<QTcpSocket> tcpSocket;

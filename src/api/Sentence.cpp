@@ -106,6 +106,7 @@ Sentence::Sentence(const QByteArray& data)
         parseDone(data, rest);
     } else if (equals(word, "!trap")) {
         returnType = ReturnType::TRAP;
+        trapped = true;
         isDone = true;
         parseTrap(data, rest);
     } else if (equals(word, "!re")) {
@@ -237,9 +238,16 @@ void Sentence::parseRows(const QByteArray& data, qsizetype offset)
             isDone = true;
             return;
         }
+        if (equals(word, "!trap")) {
+            // A command that fails after some rows: the reply is a refusal all the same, and the
+            // trap's attributes are a row of their own rather than values of the last data row.
+            trapped = true;
+            SentenceData.append(Row());
+            continue;
+        }
         WordParts parts = splitWord(word, Encoding::Utf8);
-        if (!parts.decoded)
-            return;
+        // A word that is not UTF-8 is skipped like any other unusable word: the words after it,
+        // the closing "!done" among them, are still read.
         if (parts.attribute && !SentenceData.isEmpty())
             SentenceData.last().insert(keyOf(parts.asciiKey, std::move(parts.key)), std::move(parts.value));
     }

@@ -25,9 +25,12 @@ public:
     // The length prefix as written for a word of `length` bytes; empty when it cannot be sent.
     static std::optional<QByteArray> encodeLength(quint64 length);
 
-    ReturnType returnType = ReturnType::NONE;
+    ReturnType returnType = ReturnType::NONE; // fixed by the first word
     QList<Row> SentenceData;
     bool isDone = false;
+    // The router refused the command: the reply began with "!trap", or a "!trap" followed rows
+    // (its attributes are then a row of their own after the data rows).
+    bool trapped = false;
 
 private:
     void parseDone(const QByteArray& data, qsizetype offset);

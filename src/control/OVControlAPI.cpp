@@ -61,24 +61,34 @@ QJsonObject toObject(const Sentence::Row& row)
     return object;
 }
 
-// The same shapes as the REST API gives: health is every row, package the first row in an
-// array, the others the first row; no rows at all is an empty array.
+// The same shapes as the REST API gives: health and package are every row in reply order, the
+// others the first row; no rows at all is an empty array.
 QString rowsToJson(OVRequestCommand command, const QList<Sentence::Row>& rows)
 {
     if (rows.isEmpty())
         return QStringLiteral("[]");
     QJsonDocument document;
-    if (command == OVRequestCommand::system_health) {
+    if (command == OVRequestCommand::system_health || command == OVRequestCommand::system_package) {
         QJsonArray array;
         for (const auto& row : rows)
             array.append(toObject(row));
         document.setArray(array);
-    } else if (command == OVRequestCommand::system_package) {
-        document.setArray(QJsonArray {toObject(rows.first())});
     } else {
         document.setObject(toObject(rows.first()));
     }
     return QString::fromUtf8(document.toJson(QJsonDocument::Indented));
+}
+
+// The router's own words for a refusal: the "message" attribute of the trap. Its attributes are
+// the rows after the data rows, so the last message wins over one a data row may carry.
+QString trapMessage(const QList<Sentence::Row>& rows)
+{
+    for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
+        const auto found = it->constFind(QStringLiteral("message"));
+        if (found != it->cend())
+            return found.value();
+    }
+    return {};
 }
 
 bool isDecimalWholeNumber(const QString& text)
@@ -105,7 +115,16 @@ QCoro::Task<ValidateReturn> OVControlAPI::makeCall(OVRequestCommand command)
     if (!result.success || !result.sentence)
         co_return ValidateReturn::failure(messageFor(result.error.value_or(ApiError {OVRouterOSError::UNKNOW})));
 
+    const Sentence& reply = *result.sentence;
     ValidateReturn success = ValidateReturn::ok();
-    success.response = rowsToJson(command, result.sentence->SentenceData);
+    if (reply.trapped) {
+        // A router without health sensors, or without that menu, may refuse the health print:
+        // that is a router with no readings, and its refresh must go on.
+        if (command != OVRequestCommand::system_health)
+            co_return ValidateReturn::failure(QStringLiteral("API usage error: ") + trapMessage(reply.SentenceData));
+        success.response = QStringLiteral("[]");
+        co_return success;
+    }
+    success.response = rowsToJson(command, reply.SentenceData);
     co_return success;
 }

@@ -170,15 +170,16 @@ private slots:
             << Rows {{{"comment", ""}, {"name", "x"}}};
         QTest::newRow("later value of a key wins") << sentence({"!re", "=name=a", "=name=b"}) + sentence({"!done"})
                                                    << ReturnType::RE << true << Rows {{{"name", "b"}}};
-        QTest::newRow("trap after rows lands in the last row")
+        QTest::newRow("trap after rows has a row of its own")
             << sentence({"!re", "=name=a"}) + sentence({"!trap", "=message=failed"}) + sentence({"!done"})
-            << ReturnType::RE << true << Rows {{{"name", "a"}, {"message", "failed"}}};
+            << ReturnType::RE << true << Rows {{{"name", "a"}}, {{"message", "failed"}}};
         QTest::newRow("nothing after done is read")
             << sentence({"!re", "=name=a"}) + sentence({"!done"}) + sentence({"!re", "=name=b"}) << ReturnType::RE
             << true << Rows {{{"name", "a"}}};
-        QTest::newRow("undecodable row word ends the buffer")
-            << sentence({"!re", "=name=a", "=bad=\xc3\x28", "=name=b"}) + sentence({"!done"}) << ReturnType::RE << false
-            << Rows {{{"name", "a"}}};
+        QTest::newRow("undecodable row word is skipped")
+            << sentence({"!re", "=name=a", "=bad=\xc3\x28", "=kind=b"}) + sentence({"!re", "=comment=caf\xe9"})
+                + sentence({"!done"})
+            << ReturnType::RE << true << Rows {{{"name", "a"}, {"kind", "b"}}, {}};
         QTest::newRow("rows without done are not complete")
             << sentence({"!re", "=name=a"}) << ReturnType::RE << false << Rows {{{"name", "a"}}};
         QTest::newRow("fatal stays unrecognised")
@@ -199,6 +200,22 @@ private slots:
         QCOMPARE(parsed.returnType, returnType);
         QCOMPARE(parsed.isDone, done);
         QCOMPARE(parsed.SentenceData, rows);
+    }
+
+    // A refusal is a refusal whether it comes first or after some rows, and however it is cut.
+    void trapIsNoticedWhereverItComes()
+    {
+        const QByteArray first = sentence({"!trap", "=message=failed"}) + sentence({"!done"});
+        const QByteArray late
+            = sentence({"!re", "=name=a"}) + sentence({"!trap", "=message=failed"}) + sentence({"!done"});
+        QVERIFY(Sentence(first).trapped);
+        QVERIFY(!Sentence(sentence({"!re", "=name=a"}) + sentence({"!done"})).trapped);
+        for (qsizetype cut = word("!re").size(); cut < late.size(); ++cut) {
+            const Sentence parsed = parsePieces({late.left(cut), late.mid(cut)});
+            QVERIFY(parsed.isDone);
+            QVERIFY2(parsed.trapped, qPrintable(QString::number(cut)));
+            QCOMPARE(parsed.SentenceData, (Rows {{{"name", "a"}}, {{"message", "failed"}}}));
+        }
     }
 
     void emptyThenDoneAcrossTwoBuffers()

@@ -388,20 +388,25 @@ void FakeApiRouter::send(QTcpSocket* socket, const FakeApiReply& reply)
 {
     if (reply.silent)
         return;
+    int pause = 0;
+    QList<qsizetype> splitAt = reply.splitAt;
+    {
+        QMutexLocker lock(&m_mutex);
+        pause = m_options.splitPauseMsecs;
+        if (splitAt.isEmpty() && m_options.pieceSize > 0) {
+            for (qsizetype at = m_options.pieceSize; at < reply.bytes.size(); at += m_options.pieceSize)
+                splitAt.append(at);
+        }
+    }
     QList<QByteArray> pieces;
     qsizetype from = 0;
-    for (qsizetype at : reply.splitAt) {
+    for (qsizetype at : splitAt) {
         if (at <= from || at >= reply.bytes.size())
             continue;
         pieces.append(reply.bytes.mid(from, at - from));
         from = at;
     }
     pieces.append(reply.bytes.mid(from));
-    int pause = 0;
-    {
-        QMutexLocker lock(&m_mutex);
-        pause = m_options.splitPauseMsecs;
-    }
     const QPointer<QTcpSocket> target(socket);
     for (qsizetype i = 0; i < pieces.size(); ++i) {
         const bool last = i == pieces.size() - 1;

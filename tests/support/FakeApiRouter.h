@@ -67,6 +67,9 @@ struct FakeApiRouterOptions
     int probeAttributes = 1; // attribute words on the "!done" that answers the bare "/login"
     bool emptyWord = true; // an empty print is answered "!empty" then "!done", as newer routers do
     int splitPauseMsecs = 20;
+    // When above 0, every answer without split points of its own, the login answers included, goes
+    // out in writes of this many bytes from its first byte on, splitPauseMsecs apart.
+    int pieceSize = 0;
     // The TLS certificate's host name; its alternative names also hold 127.0.0.1 when certificateIp.
     QString certificateHost = QStringLiteral("localhost");
     bool certificateIp = true;
