@@ -37,8 +37,9 @@ public:
 
     // After a command that makes the router go away: pause, then (unless skipCheck) probe with
     // system_routerboard until it answers. Ends with success "Success" or "Cancelled", or after
-    // the wait limit with failure "The device did not respond within 10 minutes". A device
-    // deleted meanwhile ends every action with a failure, without touching it.
+    // the wait limit with failure "The device did not respond within " + that limit ("10
+    // minutes"). A device deleted meanwhile ends every action with a failure, without touching
+    // it. The status is done whenever the wait returns. Pauses never end early.
     QCoro::Task<ValidateReturn> waitForDevice(bool skipCheck);
 
     void setTiming(const Timing& timing) { m_timing = timing; }
