@@ -9,7 +9,7 @@ packages=(
     libqt6svg6 qt6-svg-dev libgl-dev
     qcoro-qt6-dev qtkeychain-qt6-dev libssh-dev libssl-dev
     libbenchmark-dev
-    fonts-materialdesignicons-webfont fonts-dejavu-core
+    fonts-dejavu-core
     dbus dbus-x11 gnome-keyring libsecret-tools
     openssh-server openssh-client openssl python3 python3-asyncssh ccache
 )
