@@ -10,7 +10,7 @@ packages=(
     qcoro-qt6-dev qtkeychain-qt6-dev libssh-dev libssl-dev
     libcurl4-openssl-dev
     libbenchmark-dev
-    fonts-materialdesignicons-webfont fonts-dejavu-core
+    fonts-dejavu-core
     dbus dbus-x11 gnome-keyring libsecret-tools
     openssh-server openssh-client openssl python3 python3-asyncssh ccache
 )

@@ -1,134 +1,159 @@
 #include "Icons.h"
 
-#include <QFile>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHash>
+#include <QImage>
 #include <QPainter>
+#include <QPixmapCache>
+#include <QSvgRenderer>
 
 namespace {
-const char* const FontPath = "/usr/share/fonts/truetype/materialdesignicons-webfont/materialdesignicons-webfont.ttf";
-
 struct Symbol
 {
     const char* name;
-    char16_t outline; // the symbol at rest
-    char16_t filled; // its ".fill" variant; the same glyph where the set has no filled form
+    const char* outline; // file of the symbol at rest
+    const char* filled; // file of its ".fill" variant; null where the set has no filled form
 };
 
-// Glyphs of the Material Design Icons font (1.6): close-circle(-outline), plus-circle(-outline),
-// refresh, rotate-left, power, pencil-box(-outline), arrow-up-bold-circle(-outline),
-// skip-previous-circle(-outline), alert(-outline), check-circle(-outline), flash, flash-off,
-// thermometer, thermometer-lines, fan, help, harddisk, router-wireless, view-column, lan.
+// Files of resources/icons (Material Design Icons, named as in the set).
 constexpr Symbol Table[] = {
-    {"x.circle", 0xF15A, 0xF159},
-    {"plus.circle", 0xF419, 0xF417},
-    {"arrow.clockwise.circle", 0xF450, 0xF450},
-    {"restart.circle", 0xF465, 0xF465},
-    {"power.circle", 0xF425, 0xF425},
-    {"square.and.pencil.circle", 0xF3ED, 0xF3EC},
-    {"arrow.up.circle", 0xF060, 0xF05F},
-    {"backward.circle", 0xF664, 0xF663},
-    {"exclamationmark.triangle", 0xF02A, 0xF026},
-    {"checkmark.circle", 0xF5E1, 0xF5E0},
-    {"bolt", 0xF241, 0xF241},
-    {"bolt.slash", 0xF243, 0xF243},
-    {"thermometer.low", 0xF50F, 0xF50F},
-    {"thermometer.medium", 0xF510, 0xF510},
-    {"thermometer.high", 0xF510, 0xF510},
-    {"fanblades", 0xF210, 0xF210},
-    {"fanblades.slash", 0xF210, 0xF210},
-    {"questionmark", 0xF2D6, 0xF2D6},
-    {"externaldrive.connected.to.line.below", 0xF2CA, 0xF2CA},
-    {"wifi.router", 0xF469, 0xF469},
-    {"uiwindow.split.2x1", 0xF56D, 0xF56D},
-    {"network", 0xF317, 0xF317},
+    {"x.circle", "close-circle-outline", "close-circle"},
+    {"plus.circle", "plus-circle-outline", "plus-circle"},
+    {"arrow.clockwise.circle", "refresh", "refresh-circle"},
+    {"restart.circle", "restart", nullptr},
+    {"power.circle", "power", nullptr},
+    {"square.and.pencil.circle", "pencil-circle-outline", "pencil-circle"},
+    {"arrow.up.circle", "arrow-up-circle-outline", "arrow-up-circle"},
+    {"backward.circle", "rewind-outline", "rewind"},
+    {"exclamationmark.triangle", "alert-outline", "alert"},
+    {"checkmark.circle", "check-circle-outline", "check-circle"},
+    {"bolt", "flash", nullptr},
+    {"bolt.slash", "flash-off", nullptr},
+    // The set's thermometer-low and -high differ from the plain one by a sliver of the tube that
+    // vanishes at the health panel's size; the arrowed forms tell the three apart at a glance.
+    {"thermometer.low", "thermometer-chevron-down", nullptr},
+    {"thermometer.medium", "thermometer", nullptr},
+    {"thermometer.high", "thermometer-chevron-up", nullptr},
+    {"fanblades", "fan", nullptr},
+    {"fanblades.slash", "fan-off", nullptr},
+    {"questionmark", "help", nullptr},
+    {"externaldrive.connected.to.line.below", "harddisk", nullptr},
+    {"wifi.router", "router-wireless", nullptr},
+    {"uiwindow.split.2x1", "dock-left", nullptr},
+    {"network", "lan", nullptr},
 };
 
 const QString FillSuffix = QStringLiteral(".fill");
 
-const QHash<QString, char16_t>& glyphs()
+QString filePath(const char* file)
 {
-    static const QHash<QString, char16_t> table = [] {
-        QHash<QString, char16_t> t;
+    return QStringLiteral(":/icons/%1.svg").arg(QLatin1String(file));
+}
+
+const QHash<QString, QString>& files()
+{
+    static const QHash<QString, QString> table = [] {
+        QHash<QString, QString> t;
         for (const auto& symbol : Table) {
             const QString name = QString::fromLatin1(symbol.name);
-            t.insert(name, symbol.outline);
-            t.insert(name + FillSuffix, symbol.filled);
+            const QString outline = filePath(symbol.outline);
+            const QString filled = symbol.filled ? filePath(symbol.filled) : outline;
+            t.insert(name, outline);
+            t.insert(name + FillSuffix, filled);
             // A filled name asked for its hover look (the suffix twice) stays filled.
-            t.insert(name + FillSuffix + FillSuffix, symbol.filled);
+            t.insert(name + FillSuffix + FillSuffix, filled);
         }
         return t;
     }();
     return table;
 }
-
-QString fontFamily()
+// The part of the set's 24-unit grid that a file inks: the set leaves a margin around most
+// symbols, and a symbol is scaled to fit its frame by what it draws, not by that margin.
+QRectF inkedBox(QSvgRenderer& renderer, const QString& path)
 {
-    static const QString family = [] {
-        if (!QFile::exists(QString::fromLatin1(FontPath))) {
-            qWarning("Icons: the icon font %s is missing", FontPath);
-            return QString();
+    static QHash<QString, QRectF> boxes;
+    if (const auto found = boxes.constFind(path); found != boxes.constEnd())
+        return *found;
+    constexpr int Scale = 10;
+    const QRectF grid = renderer.viewBoxF();
+    QImage image((grid.size() * Scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    painter.end();
+    int left = image.width(), top = image.height(), right = -1, bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(line[x]) == 0)
+                continue;
+            left = qMin(left, x);
+            right = qMax(right, x);
+            top = qMin(top, y);
+            bottom = qMax(bottom, y);
         }
-        const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(FontPath));
-        const QStringList families = QFontDatabase::applicationFontFamilies(id);
-        if (families.isEmpty()) {
-            qWarning("Icons: the icon font %s cannot be loaded", FontPath);
-            return QString();
-        }
-        return families.first();
-    }();
-    return family;
+    }
+    const QRectF box = right < 0 ? grid
+                                 : QRectF(grid.x() + qreal(left) / Scale, grid.y() + qreal(top) / Scale,
+                                     qreal(right - left + 1) / Scale, qreal(bottom - top + 1) / Scale);
+    boxes.insert(path, box);
+    return box;
 }
 } // namespace
 
 namespace Icons {
 bool contains(const QString& symbolName)
 {
-    return glyphs().contains(symbolName);
+    return files().contains(symbolName);
 }
 
 QStringList symbolNames()
 {
-    QStringList names = glyphs().keys();
+    QStringList names = files().keys();
     names.sort();
     return names;
 }
 
-bool fontAvailable()
+QString resourcePath(const QString& symbolName)
 {
-    return !fontFamily().isEmpty();
-}
-
-char16_t glyph(const QString& symbolName)
-{
-    return glyphs().value(symbolName, 0);
+    return files().value(symbolName, files().value(QStringLiteral("questionmark")));
 }
 
 QPixmap pixmap(const QString& symbolName, const QColor& color, int size)
 {
     const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-    QPixmap result(QSize(size, size) * ratio);
+    const QString path = resourcePath(symbolName);
+    // Rows and buttons draw their icons on every paint: keep what was drawn once.
+    const QString key = QStringLiteral("orvanta-icon:%1:%2:%3:%4").arg(path).arg(color.rgba()).arg(size).arg(ratio);
+    QPixmap result;
+    if (QPixmapCache::find(key, &result))
+        return result;
+
+    result = QPixmap(QSize(size, size) * ratio);
     result.setDevicePixelRatio(ratio);
     result.fill(Qt::transparent);
     if (size <= 0)
         return result;
-    const QString family = fontFamily();
-    if (family.isEmpty())
+    QSvgRenderer renderer(path);
+    if (!renderer.isValid()) {
+        qWarning("Icons: %s cannot be drawn", qPrintable(path));
         return result;
-
-    char16_t code = glyph(symbolName);
-    if (code == 0)
-        code = glyph(QStringLiteral("questionmark"));
-    QFont font(family);
-    // The glyphs are drawn on a square em box, so a pixel size of `size` fits the square.
-    font.setPixelSize(size);
+    }
+    const QRectF box = inkedBox(renderer, path);
+    // A pixel of air on each side keeps the symbol off the outline of the control around it.
+    const qreal room = size >= 8 ? size - 2 : size;
+    const qreal scale = room / qMax(box.width(), box.height());
+    const QSizeF drawn = box.size() * scale;
+    renderer.setViewBox(box);
     QPainter painter(&result);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setFont(font);
-    painter.setPen(color);
-    painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QString(QChar(code)));
+    renderer.render(
+        &painter, QRectF((size - drawn.width()) / 2, (size - drawn.height()) / 2, drawn.width(), drawn.height()));
+    // The set's pictures are black shapes: keep their coverage, take the colour asked for.
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(QRectF(0, 0, size, size), color);
+    painter.end();
+    QPixmapCache::insert(key, result);
     return result;
 }
 
