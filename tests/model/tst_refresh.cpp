@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 Q_DECLARE_METATYPE(std::optional<QString>)
@@ -108,6 +109,24 @@ public:
             }
         }
         return paths;
+    }
+
+    // Runs `then` on the thread of `context` once the router has been asked `path` and before it
+    // answers, so that whatever `then` does happens while the command is in flight.
+    void whenAsked(const QString& path, QObject* context, std::function<void()> then)
+    {
+        if (isRest()) {
+            m_rest->setOnRequest([path = "/rest" + path.toUtf8(), then](const HttpRequestRecord& request) {
+                if (request.path == path)
+                    then();
+            });
+        } else {
+            // The router answers on a thread of its own and waits here until `then` has run.
+            m_api->setOnSentence([command = path + QStringLiteral("/print"), context, then](const QStringList& words) {
+                if (words.first() == command)
+                    QMetaObject::invokeMethod(context, then, Qt::BlockingQueuedConnection);
+            });
+        }
     }
 
     FakeRestRouter* rest() { return m_rest.get(); }
@@ -281,18 +300,10 @@ private slots:
         auto handle = std::make_shared<TaskHandle>();
         d->setRefreshTask(handle);
 
-        // The user cancels while the step's command is out: its answer arrives and is written, and
-        // the mark is found at the check that follows.
-        const QString path = QStringLiteral("/system/") + duringStep;
+        // The user cancels once the router has the step's command and before it answers: the
+        // answer in flight is still written, and the mark is found at the check that follows.
         QObject context;
-        connect(d, &Device::changed, &context, [&] {
-            const bool answered = (duringStep == QLatin1String("resource") && d->arch())
-                || (duringStep == QLatin1String("package") && d->versionRouterOS())
-                || (duringStep == QLatin1String("routerboard") && d->upgradeRouterBOOT())
-                || (duringStep == QLatin1String("health") && d->health());
-            if (answered && router.asked().contains(path))
-                handle->cancel();
-        });
+        router.whenAsked(QStringLiteral("/system/") + duringStep, &context, [handle] { handle->cancel(); });
 
         // Left out, so the handle kept in refreshTask is the one looked at.
         const Outcome outcome = refresh(d);
@@ -301,8 +312,14 @@ private slots:
         QCOMPARE(router.asked(), asked);
         QCOMPARE(d->lastupdated().has_value(), !stops);
         QCOMPARE(m_store->hasChanges(), stops);
-        if (duringStep == QLatin1String("package"))
+        if (duringStep == QLatin1String("resource"))
+            QCOMPARE(d->arch(), std::optional<QString>("arm64"));
+        else if (duringStep == QLatin1String("package"))
             QCOMPARE(d->versionRouterOS(), std::optional<QString>("7.12"));
+        else if (duringStep == QLatin1String("routerboard"))
+            QCOMPARE(d->upgradeRouterBOOT(), std::optional<QString>("7.12"));
+        else
+            QCOMPARE(d->healthArray().size(), 4);
         if (!stops)
             QVERIFY(outcome.result.success);
     }

@@ -335,8 +335,21 @@ void FakeApiRouter::onReadyRead(QTcpSocket* socket)
     connection.buffer.remove(0, offset);
 }
 
+void FakeApiRouter::setOnSentence(std::function<void(const QStringList&)> hook)
+{
+    QMutexLocker lock(&m_mutex);
+    m_onSentence = std::move(hook);
+}
+
 void FakeApiRouter::answer(QTcpSocket* socket, const QStringList& sentence)
 {
+    std::function<void(const QStringList&)> onSentence;
+    {
+        QMutexLocker lock(&m_mutex);
+        onSentence = m_onSentence;
+    }
+    if (onSentence)
+        onSentence(sentence);
     Connection& connection = *m_state.at(socket);
     FakeApiReply reply;
     {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -101,6 +102,8 @@ public:
     void setProbeReply(const FakeApiReply& reply);
     void setLoginReply(const FakeApiReply& reply);
     void clearReplies();
+    // Called on the router's own thread with every sentence, before the sentence is answered.
+    void setOnSentence(std::function<void(const QStringList&)> hook);
 
     // Every word received, in order, with an empty word where a sentence ended.
     QStringList receivedWords() const;
@@ -131,6 +134,7 @@ private:
     QMap<QString, FakeApiReply> m_replies;
     std::optional<FakeApiReply> m_probeReply;
     std::optional<FakeApiReply> m_loginReply;
+    std::function<void(const QStringList&)> m_onSentence;
     QStringList m_words;
     QByteArray m_bytes;
     int m_connections = 0;

@@ -65,6 +65,8 @@ void FakeRestRouter::clearScripts()
 
 HttpReply FakeRestRouter::answer(const HttpRequestRecord& request) const
 {
+    if (m_onRequest)
+        m_onRequest(request);
     const QByteArray expected = "Basic " + (m_data.username + QLatin1Char(':') + m_data.password).toUtf8().toBase64();
     if (request.header("Authorization") != expected)
         return errorReply(401, QStringLiteral("Unauthorized"));

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 // The REST side of a fake router: HTTPS on 127.0.0.1 with a self-signed certificate made at test
@@ -33,6 +34,8 @@ public:
     // A fixed reply for "/rest" + path, served whatever the request's method or credentials.
     void script(const QString& path, const HttpReply& reply);
     void clearScripts();
+    // Called on the router's thread with every request that is not scripted, before it is answered.
+    void setOnRequest(std::function<void(const HttpRequestRecord&)> hook) { m_onRequest = std::move(hook); }
 
     QList<HttpRequestRecord> requests() const { return m_server->requests(); }
     void clearRequests() { m_server->clearRequests(); }
@@ -41,6 +44,7 @@ private:
     HttpReply answer(const HttpRequestRecord& request) const;
 
     RouterData m_data;
+    std::function<void(const HttpRequestRecord&)> m_onRequest;
     std::unique_ptr<TestCertificates> m_certificates;
     std::unique_ptr<HttpsServer> m_server;
 };
