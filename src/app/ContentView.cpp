@@ -4,7 +4,6 @@
 #include "OVToolbarView.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
-#include "model/TaskHandle.h"
 #include "views/DeviceView.h"
 #include "views/RefreshToggle.h"
 #include "widgets/AppState.h"
@@ -21,8 +20,6 @@
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-#include <exception>
 
 namespace {
 // Rows are DeviceRow widgets laid over the list's items; the delegate only gives each item the
@@ -83,6 +80,10 @@ ContentView::ContentView(AppState& state, PersistenceController& store, QWidget*
 
     m_list = new QListView(m_listColumn);
     m_list->setObjectName("deviceListView");
+    // Connected before the list takes the model, so that a deleted selection is dropped before
+    // the list would pass it on to the next row.
+    connect(&m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+        [this](const QModelIndex&, int first, int last) { rowsLeaving(first, last); });
     m_list->setModel(&m_model);
     m_list->setItemDelegate(new DeviceRowDelegate(m_list));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -116,9 +117,9 @@ ContentView::ContentView(AppState& state, PersistenceController& store, QWidget*
     connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { makeRows(0, m_model.rowCount() - 1); });
     connect(&m_model, &QAbstractItemModel::layoutChanged, this, [this] { makeRows(0, m_model.rowCount() - 1); });
 
-    // Keyboard selection (and any selection made by the list itself) only changes what is shown.
-    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
-        [this](const QModelIndex& current) { setSelectedDevice(m_model.deviceAt(current.row())); });
+    // Only the selection says which device is shown, never the current item alone: the list
+    // makes its first row current when it gains focus, and that is nobody's choice.
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ContentView::followSelection);
 
     connect(&m_editing, &EditingState::changed, this, &ContentView::applyEditing);
     connect(&Settings::instance(), &Settings::changed, this, [this](const QString& key) {
@@ -149,12 +150,7 @@ void ContentView::makeRows(int first, int last)
         if (m_list->indexWidget(index))
             continue;
         auto* rowWidget = new DeviceRow(m_model.deviceAt(row));
-        connect(rowWidget, &DeviceRow::clicked, this, [this](Device* device) {
-            const int r = m_model.rowOf(device);
-            if (r >= 0)
-                m_list->setCurrentIndex(m_model.index(r));
-            selectDevice(device);
-        });
+        connect(rowWidget, &DeviceRow::clicked, this, &ContentView::selectDevice);
         m_list->setIndexWidget(index, rowWidget);
     }
     applyEditing();
@@ -182,6 +178,23 @@ void ContentView::setSelectedDevice(Device* device)
     updateDetail();
 }
 
+void ContentView::followSelection()
+{
+    const QModelIndexList selected = m_list->selectionModel()->selectedIndexes();
+    setSelectedDevice(selected.isEmpty() ? nullptr : m_model.deviceAt(selected.first().row()));
+}
+
+void ContentView::rowsLeaving(int first, int last)
+{
+    // A deleted device leaves nothing selected; the list must not pass the selection on to a
+    // neighbour that nobody picked.
+    const int row = m_model.rowOf(m_selectedDevice);
+    if (row < first || row > last)
+        return;
+    m_list->selectionModel()->clear();
+    setSelectedDevice(nullptr);
+}
+
 void ContentView::updateDetail()
 {
     if (m_deviceView) {
@@ -190,8 +203,9 @@ void ContentView::updateDetail()
         m_deviceView = nullptr;
     }
     if (m_selectedDevice) {
-        m_deviceView = new DeviceView(m_selectedDevice, m_state, m_editing, m_health);
+        m_deviceView = new DeviceView(m_selectedDevice, m_state, m_editing);
         m_detailLayout->addWidget(m_deviceView, 1);
+        m_deviceView->show();
         m_placeholder->hide();
     } else {
         m_placeholder->show();
@@ -202,33 +216,14 @@ void ContentView::selectDevice(Device* device)
 {
     if (!device)
         return;
-    setSelectedDevice(device);
-    try {
-        m_health.setItems(device->healthArray());
-    } catch (const std::exception& error) {
-        RefreshToggle::printLine(error.what());
+    const int row = m_model.rowOf(device);
+    if (row >= 0) {
+        m_list->setCurrentIndex(m_model.index(row));
+        m_list->setFocus(Qt::MouseFocusReason);
     }
+    setSelectedDevice(device);
     if (!Settings::instance().refreshSelected())
         return;
-
     // The newest refresh replaces the handle without cancelling an older one still running.
-    refreshSelected(device, this, RefreshToggle::begin(device));
-}
-
-QCoro::Task<> ContentView::refreshSelected(
-    QPointer<Device> device, QPointer<ContentView> view, std::shared_ptr<TaskHandle> handle)
-{
-    const std::optional<ValidateReturn> result = co_await RefreshToggle::refresh(device, handle);
-    if (!result || !device)
-        co_return;
-    device->setError(result->success ? QString() : result->message);
-    if (view && view->m_selectedDevice) {
-        try {
-            view->m_health.setItems(view->m_selectedDevice->healthArray());
-        } catch (const std::exception& error) {
-            RefreshToggle::printLine(error.what());
-            co_return;
-        }
-    }
-    device->setRefreshing(false);
+    RefreshToggle::start(device);
 }

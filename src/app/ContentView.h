@@ -2,15 +2,10 @@
 
 #include "model/Device.h"
 #include "model/DeviceListModel.h"
-#include "model/HealthItem.h"
 #include "views/EditingState.h"
-#include "views/HealthListState.h"
 
-#include <QCoroTask>
 #include <QPointer>
 #include <QWidget>
-
-#include <memory>
 
 class AppState;
 class DeviceView;
@@ -21,7 +16,6 @@ class QListView;
 class QSplitter;
 class QToolButton;
 class QVBoxLayout;
-class TaskHandle;
 
 // The main view: the device list on the left (sorted by address, with the add button), the
 // selected device's view under the release toolbar on the right.
@@ -32,13 +26,12 @@ public:
     ContentView(AppState& state, PersistenceController& store, QWidget* parent = nullptr);
     ~ContentView() override;
 
-    // A click on a device's row: select it, show its stored health readings and, when
-    // "devices.refreshselected" is on, refresh it from its router.
+    // A click on a device's row: select it in the list (which takes the keyboard focus, so
+    // that the arrow keys go on from there) and, when "devices.refreshselected" is on, refresh
+    // it from its router.
     void selectDevice(Device* device);
 
     Device* selectedDevice() const { return m_selectedDevice; }
-    QList<HealthItem> selectedDeviceHealth() const { return m_health.items(); }
-    HealthListState& health() { return m_health; }
     EditingState& editing() { return m_editing; }
     DeviceListModel& model() { return m_model; }
     QListView* listView() const { return m_list; }
@@ -47,10 +40,10 @@ public:
     void setListColumnVisible(bool visible);
 
 private:
-    static QCoro::Task<> refreshSelected(
-        QPointer<Device> device, QPointer<ContentView> view, std::shared_ptr<TaskHandle> handle);
-
     void setSelectedDevice(Device* device);
+    // The list's selection changed (a click or the arrow keys): show the device it holds.
+    void followSelection();
+    void rowsLeaving(int first, int last);
     void makeRows(int first, int last);
     void applyEditing();
     void updateDetail();
@@ -59,7 +52,6 @@ private:
     AppState& m_state;
     PersistenceController& m_store;
     DeviceListModel m_model;
-    HealthListState m_health;
     EditingState m_editing;
     QPointer<Device> m_selectedDevice;
 

@@ -47,7 +47,10 @@ OrvantaApp::OrvantaApp(
     updateRootContent();
 }
 
-OrvantaApp::~OrvantaApp() = default;
+OrvantaApp::~OrvantaApp()
+{
+    delete m_settingsWindow;
+}
 
 void OrvantaApp::startUp(PersistenceController& store)
 {
@@ -72,16 +75,6 @@ void OrvantaApp::startUp(PersistenceController& store)
         OVCache::createDirectory(*cacheRoot);
 }
 
-QWidget* OrvantaApp::settingsWindow()
-{
-    if (!m_settingsWindow) {
-        m_settingsWindow = std::make_unique<SettingsView>(m_state);
-        m_settingsWindow->setObjectName("settingsWindow");
-        m_settingsWindow->setWindowTitle(tr("Settings"));
-    }
-    return m_settingsWindow.get();
-}
-
 void OrvantaApp::showMainWindow()
 {
     m_window->show();
@@ -89,10 +82,19 @@ void OrvantaApp::showMainWindow()
 
 void OrvantaApp::openSettings()
 {
-    QWidget* window = settingsWindow();
-    window->show();
-    window->raise();
-    window->activateWindow();
+    if (!m_settingsWindow || !m_settingsWindow->isVisible()) {
+        // A closed window is dropped, not kept: the next one starts from scratch.
+        if (m_settingsWindow)
+            m_settingsWindow->deleteLater();
+        auto* window = new SettingsView(m_state);
+        window->setObjectName("settingsWindow");
+        window->setWindowTitle(tr("Settings"));
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        m_settingsWindow = window;
+    }
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
 }
 
 void OrvantaApp::updateRootContent()

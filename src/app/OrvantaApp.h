@@ -4,12 +4,12 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 
 #include <memory>
 
 class PersistenceController;
 class QMainWindow;
-class QWidget;
 
 // The application: its window-wide state, the start-up repair of the stored devices, the main
 // window whose content follows the state, and the settings window.
@@ -32,9 +32,11 @@ public:
     AppState& state() { return m_state; }
     PersistenceController& store() { return m_store; }
     QMainWindow* mainWindow() const { return m_window.get(); }
-    // The settings window (made on first use).
-    QWidget* settingsWindow();
+    // The settings window while it is open, else null.
+    QWidget* settingsWindow() const { return m_settingsWindow; }
     void showMainWindow();
+    // Brings an open settings window to the front; otherwise opens a new one, on its first tab
+    // and with every pane in its initial state.
     void openSettings();
 
 private:
@@ -43,5 +45,5 @@ private:
     PersistenceController& m_store;
     AppState m_state;
     std::unique_ptr<QMainWindow> m_window;
-    std::unique_ptr<QWidget> m_settingsWindow;
+    QPointer<QWidget> m_settingsWindow;
 };

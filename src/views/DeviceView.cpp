@@ -8,12 +8,11 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-DeviceView::DeviceView(Device* device, AppState& state, EditingState& editing, HealthListState& health, QWidget* parent)
+DeviceView::DeviceView(Device* device, AppState& state, EditingState& editing, QWidget* parent)
     : QWidget(parent)
     , m_device(device)
     , m_state(state)
     , m_editing(editing)
-    , m_health(health)
 {
     setObjectName("deviceView");
     auto* layout = new QVBoxLayout(this);
@@ -30,7 +29,7 @@ DeviceView::DeviceView(Device* device, AppState& state, EditingState& editing, H
     m_contentLayout->setContentsMargins(0, 0, 0, 0);
     if (m_device) {
         m_contentLayout->addWidget(new DeviceViewConfig(m_device, m_editing, m_content));
-        m_info = new DeviceViewInfo(m_device, m_state, m_health, m_content);
+        m_info = new DeviceViewInfo(m_device, m_state, m_content);
         m_contentLayout->addWidget(m_info);
     }
     m_contentLayout->addStretch(1);

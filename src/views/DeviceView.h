@@ -7,7 +7,6 @@ class AppState;
 class Device;
 class DeviceViewInfo;
 class EditingState;
-class HealthListState;
 class QLabel;
 class QVBoxLayout;
 
@@ -17,8 +16,7 @@ class DeviceView : public QWidget
 {
     Q_OBJECT
 public:
-    DeviceView(
-        Device* device, AppState& state, EditingState& editing, HealthListState& health, QWidget* parent = nullptr);
+    DeviceView(Device* device, AppState& state, EditingState& editing, QWidget* parent = nullptr);
 
     Device* device() const { return m_device; }
 
@@ -28,7 +26,6 @@ private:
     QPointer<Device> m_device;
     AppState& m_state;
     EditingState& m_editing;
-    HealthListState& m_health;
     QLabel* m_placeholder = nullptr;
     QWidget* m_content = nullptr;
     QPointer<DeviceViewInfo> m_info;

@@ -3,7 +3,6 @@
 #include "DeviceViewInfoCharts.h"
 #include "DeviceViewInfoHealth.h"
 #include "DeviceViewInfoOS.h"
-#include "HealthListState.h"
 #include "RefreshToggle.h"
 #include "maintenance/OVUpdateRouterReboot.h"
 #include "maintenance/OVUpdateRouterShutdown.h"
@@ -17,11 +16,10 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-DeviceViewInfo::DeviceViewInfo(Device* device, AppState& state, HealthListState& health, QWidget* parent)
+DeviceViewInfo::DeviceViewInfo(Device* device, AppState& state, QWidget* parent)
     : QWidget(parent)
     , m_device(device)
     , m_state(state)
-    , m_health(health)
 {
     setObjectName("deviceViewInfo");
     auto* outer = new QVBoxLayout(this);
@@ -40,9 +38,9 @@ DeviceViewInfo::DeviceViewInfo(Device* device, AppState& state, HealthListState&
 
     auto* topRow = new QHBoxLayout();
     auto* leftColumn = new QVBoxLayout();
-    m_os = new DeviceViewInfoOS(device, &state, &health, m_panel);
+    m_os = new DeviceViewInfoOS(device, &state, m_panel);
     leftColumn->addWidget(m_os);
-    m_healthPanel = new DeviceViewInfoHealth(device, &health, m_panel);
+    m_healthPanel = new DeviceViewInfoHealth(device, m_panel);
     leftColumn->addWidget(m_healthPanel);
     leftColumn->addStretch(1);
     topRow->addLayout(leftColumn);
@@ -186,7 +184,7 @@ void DeviceViewInfo::rebootDevice()
         return;
     m_device->setError(QString());
     m_device->setRebooting(true);
-    runAction(m_device, &m_health, false);
+    runAction(m_device, false);
 }
 
 void DeviceViewInfo::shutdownDevice()
@@ -195,15 +193,15 @@ void DeviceViewInfo::shutdownDevice()
         return;
     m_device->setError(QString());
     m_device->setShuttingdown(true);
-    runAction(m_device, &m_health, true);
+    runAction(m_device, true);
 }
 
 void DeviceViewInfo::toggleRefresh()
 {
-    RefreshToggle::toggle(m_device, &m_health);
+    RefreshToggle::toggle(m_device);
 }
 
-QCoro::Task<> DeviceViewInfo::runAction(QPointer<Device> device, QPointer<HealthListState> health, bool shutdown)
+QCoro::Task<> DeviceViewInfo::runAction(QPointer<Device> device, bool shutdown)
 {
     const bool validSSL = Settings::instance().restApiValidSSL();
     const QString timeout = Settings::instance().restApiTimeout();
@@ -224,5 +222,5 @@ QCoro::Task<> DeviceViewInfo::runAction(QPointer<Device> device, QPointer<Health
     if (!result.success)
         device->setError(result.message);
     else if (!shutdown)
-        RefreshToggle::toggle(device, health);
+        RefreshToggle::toggle(device);
 }

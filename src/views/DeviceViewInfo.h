@@ -11,7 +11,6 @@ class Device;
 class DeviceViewInfoCharts;
 class DeviceViewInfoHealth;
 class DeviceViewInfoOS;
-class HealthListState;
 class OVButton;
 class QVBoxLayout;
 
@@ -21,7 +20,7 @@ class DeviceViewInfo : public QWidget
 {
     Q_OBJECT
 public:
-    DeviceViewInfo(Device* device, AppState& state, HealthListState& health, QWidget* parent = nullptr);
+    DeviceViewInfo(Device* device, AppState& state, QWidget* parent = nullptr);
 
     void rebootDevice();
     void shutdownDevice();
@@ -33,7 +32,7 @@ public:
 private:
     enum class Status { None, Error, Refreshing, UpgradingRouterBOOT, UpgradingRouterOS, Rebooting, ShuttingDown };
 
-    static QCoro::Task<> runAction(QPointer<Device> device, QPointer<HealthListState> health, bool shutdown);
+    static QCoro::Task<> runAction(QPointer<Device> device, bool shutdown);
 
     Status currentStatus() const;
     void redraw();
@@ -41,7 +40,6 @@ private:
 
     QPointer<Device> m_device;
     AppState& m_state;
-    HealthListState& m_health;
     QWidget* m_panel = nullptr;
     DeviceViewInfoOS* m_os = nullptr;
     DeviceViewInfoHealth* m_healthPanel = nullptr;

@@ -1,6 +1,6 @@
 #include "DeviceViewInfoHealth.h"
 
-#include "HealthListState.h"
+#include "RefreshToggle.h"
 #include "model/Device.h"
 #include "widgets/Icons.h"
 #include "widgets/SystemColors.h"
@@ -8,6 +8,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+
+#include <exception>
 
 namespace {
 constexpr qint64 notNumeric = -9999;
@@ -19,10 +21,9 @@ bool isElectrical(const QString& type)
 }
 } // namespace
 
-DeviceViewInfoHealth::DeviceViewInfoHealth(Device* device, HealthListState* healthArray, QWidget* parent)
+DeviceViewInfoHealth::DeviceViewInfoHealth(Device* device, QWidget* parent)
     : QWidget(parent)
     , m_device(device)
-    , m_healthArray(healthArray)
 {
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(0, 5, 0, 0);
@@ -31,14 +32,29 @@ DeviceViewInfoHealth::DeviceViewInfoHealth(Device* device, HealthListState* heal
     outer->addLayout(m_rows);
     outer->addStretch(1);
 
-    if (m_healthArray)
-        connect(m_healthArray, &HealthListState::changed, this, &DeviceViewInfoHealth::rebuild);
-    rebuild();
+    rebuild({});
+    if (m_device)
+        connect(m_device, &Device::changed, this, &DeviceViewInfoHealth::reload);
+    reload();
 }
 
-void DeviceViewInfoHealth::rebuild()
+void DeviceViewInfoHealth::reload()
 {
-    const QList<HealthItem> items = m_healthArray ? m_healthArray->items() : QList<HealthItem>();
+    if (!m_device)
+        return;
+    const std::optional<QString> health = m_device->health();
+    if (m_shownHealth == health)
+        return;
+    m_shownHealth = health;
+    try {
+        rebuild(m_device->healthArray());
+    } catch (const std::exception& error) {
+        RefreshToggle::printLine(error.what());
+    }
+}
+
+void DeviceViewInfoHealth::rebuild(const QList<HealthItem>& items)
+{
     while (QLayoutItem* old = m_rows->takeAt(0)) {
         delete old->widget();
         delete old;
@@ -47,10 +63,15 @@ void DeviceViewInfoHealth::rebuild()
         auto* empty = new QLabel(QStringLiteral("This device does not support health data"), this);
         empty->setObjectName(QStringLiteral("noHealthLabel"));
         m_rows->addWidget(empty);
+        empty->show();
         return;
     }
-    for (const HealthItem& item : items)
-        m_rows->addWidget(healthRow(item), 0, Qt::AlignLeft);
+    // Shown at once, not on the layout's next turn, so that nothing reads half a panel.
+    for (const HealthItem& item : items) {
+        QWidget* row = healthRow(item);
+        m_rows->addWidget(row, 0, Qt::AlignLeft);
+        row->show();
+    }
 }
 
 QWidget* DeviceViewInfoHealth::healthRow(const HealthItem& item)

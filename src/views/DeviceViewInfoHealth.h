@@ -7,17 +7,19 @@
 #include <QString>
 #include <QWidget>
 
+#include <optional>
+
 class Device;
-class HealthListState;
 class QVBoxLayout;
 
-// The health readings of the selected device, one line each with a symbol tinted by the state of
-// the reading. Redraws when the shared health list or the device changes.
+// The health readings of one device, one line each with a symbol tinted by the state of the
+// reading. Rebuilt from the device's stored health reply whenever that reply changes, so it never
+// shows another device's readings.
 class DeviceViewInfoHealth : public QWidget
 {
     Q_OBJECT
 public:
-    DeviceViewInfoHealth(Device* device, HealthListState* healthArray, QWidget* parent = nullptr);
+    explicit DeviceViewInfoHealth(Device* device, QWidget* parent = nullptr);
 
     // The symbol for a reading of unit `type`.
     static QString healthIcon(const QString& type, const QString& value);
@@ -28,10 +30,13 @@ public:
     static qint64 numericReading(const QString& value);
 
 private:
-    void rebuild();
+    // Reads the device's readings again when its health reply changed; a reply that cannot be
+    // read is printed and leaves the shown rows as they were.
+    void reload();
+    void rebuild(const QList<HealthItem>& items);
     QWidget* healthRow(const HealthItem& item);
 
     QPointer<Device> m_device;
-    QPointer<HealthListState> m_healthArray;
+    std::optional<std::optional<QString>> m_shownHealth; // the reply the rows were read from
     QVBoxLayout* m_rows = nullptr;
 };

@@ -1,6 +1,5 @@
 #include "DeviceViewInfoOS.h"
 
-#include "HealthListState.h"
 #include "RefreshToggle.h"
 #include "maintenance/OVUpdateRouterBOOT.h"
 #include "maintenance/OVUpdateRouterOS.h"
@@ -77,11 +76,10 @@ private:
 };
 } // namespace
 
-DeviceViewInfoOS::DeviceViewInfoOS(Device* device, AppState* appState, HealthListState* healthArray, QWidget* parent)
+DeviceViewInfoOS::DeviceViewInfoOS(Device* device, AppState* appState, QWidget* parent)
     : QWidget(parent)
     , m_device(device)
     , m_appState(appState)
-    , m_healthArray(healthArray)
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -268,7 +266,7 @@ bool DeviceViewInfoOS::downgradeFlag(const QString& installed, const QString& cu
 
 void DeviceViewInfoOS::toggleRefresh()
 {
-    RefreshToggle::toggle(m_device, m_healthArray);
+    RefreshToggle::toggle(m_device);
 }
 
 void DeviceViewInfoOS::updateRouterOS()
@@ -279,8 +277,8 @@ void DeviceViewInfoOS::updateRouterOS()
     m_device->setUpgradingRouterOS(true);
     const QString downloadServer
         = m_appState ? m_appState->downloadServer() : QStringLiteral("https://download.mikrotik.com");
-    runRouterOSUpdate(m_device, m_healthArray, currentRouterOS(), downloadServer,
-        Settings::instance().restApiValidSSL(), Settings::instance().restApiTimeout());
+    runRouterOSUpdate(m_device, currentRouterOS(), downloadServer, Settings::instance().restApiValidSSL(),
+        Settings::instance().restApiTimeout());
 }
 
 void DeviceViewInfoOS::updateRouterBOOT()
@@ -289,12 +287,11 @@ void DeviceViewInfoOS::updateRouterBOOT()
         return;
     m_device->setError(QStringLiteral(""));
     m_device->setUpgradingRouterBOOT(true);
-    runRouterBOOTUpdate(
-        m_device, m_healthArray, Settings::instance().restApiValidSSL(), Settings::instance().restApiTimeout());
+    runRouterBOOTUpdate(m_device, Settings::instance().restApiValidSSL(), Settings::instance().restApiTimeout());
 }
 
-QCoro::Task<> DeviceViewInfoOS::runRouterOSUpdate(QPointer<Device> device, QPointer<HealthListState> health,
-    QString currentRouterOS, QString downloadServer, bool restApiValidSSL, QString restApiTimeout)
+QCoro::Task<> DeviceViewInfoOS::runRouterOSUpdate(QPointer<Device> device, QString currentRouterOS,
+    QString downloadServer, bool restApiValidSSL, QString restApiTimeout)
 {
     std::optional<ValidateReturn> result;
     const Text installed = device ? device->versionRouterOS() : std::nullopt;
@@ -310,22 +307,21 @@ QCoro::Task<> DeviceViewInfoOS::runRouterOSUpdate(QPointer<Device> device, QPoin
         if (action)
             result = co_await action->update();
     }
-    finishUpdate(device, health, result, Row::routerOS);
+    finishUpdate(device, result, Row::routerOS);
 }
 
 QCoro::Task<> DeviceViewInfoOS::runRouterBOOTUpdate(
-    QPointer<Device> device, QPointer<HealthListState> health, bool restApiValidSSL, QString restApiTimeout)
+    QPointer<Device> device, bool restApiValidSSL, QString restApiTimeout)
 {
     std::optional<ValidateReturn> result;
     if (device) {
         OVUpdateRouterBOOT action(device, restApiValidSSL, restApiTimeout);
         result = co_await action.run();
     }
-    finishUpdate(device, health, result, Row::routerBOOT);
+    finishUpdate(device, result, Row::routerBOOT);
 }
 
-void DeviceViewInfoOS::finishUpdate(
-    Device* device, HealthListState* health, const std::optional<ValidateReturn>& result, Row row)
+void DeviceViewInfoOS::finishUpdate(Device* device, const std::optional<ValidateReturn>& result, Row row)
 {
     if (!device)
         return;
@@ -336,7 +332,7 @@ void DeviceViewInfoOS::finishUpdate(
     if (!result)
         return;
     if (result->success)
-        RefreshToggle::toggle(device, health);
+        RefreshToggle::toggle(device);
     else
         device->setError(result->message);
 }

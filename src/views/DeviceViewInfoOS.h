@@ -12,7 +12,6 @@
 
 class AppState;
 class Device;
-class HealthListState;
 class OVButton;
 class OVButtonUpdate;
 class QGridLayout;
@@ -45,9 +44,8 @@ public:
         bool operator==(const Offer&) const = default;
     };
 
-    // `appState` supplies the latest RouterOS release; `healthArray` receives the readings after
-    // a refresh started here. Either may be null.
-    DeviceViewInfoOS(Device* device, AppState* appState, HealthListState* healthArray, QWidget* parent = nullptr);
+    // `appState` supplies the latest RouterOS release; it may be null.
+    DeviceViewInfoOS(Device* device, AppState* appState, QWidget* parent = nullptr);
 
     // Both rules draw nothing unless both texts are known (absent counts as "Unknown").
     static std::optional<StatusIcon> statusIcon(const Text& mine, const Text& reference);
@@ -78,16 +76,13 @@ private:
     void drawVersionRow(Row kind, VersionRow& row, const Text& mine, const Text& reference, bool upgrading);
     QString currentRouterOS() const;
 
-    static QCoro::Task<> runRouterOSUpdate(QPointer<Device> device, QPointer<HealthListState> health,
-        QString currentRouterOS, QString downloadServer, bool restApiValidSSL, QString restApiTimeout);
-    static QCoro::Task<> runRouterBOOTUpdate(
-        QPointer<Device> device, QPointer<HealthListState> health, bool restApiValidSSL, QString restApiTimeout);
-    static void finishUpdate(
-        Device* device, HealthListState* health, const std::optional<ValidateReturn>& result, Row row);
+    static QCoro::Task<> runRouterOSUpdate(QPointer<Device> device, QString currentRouterOS, QString downloadServer,
+        bool restApiValidSSL, QString restApiTimeout);
+    static QCoro::Task<> runRouterBOOTUpdate(QPointer<Device> device, bool restApiValidSSL, QString restApiTimeout);
+    static void finishUpdate(Device* device, const std::optional<ValidateReturn>& result, Row row);
 
     QPointer<Device> m_device;
     QPointer<AppState> m_appState;
-    QPointer<HealthListState> m_healthArray;
 
     OVButton* m_refreshButton = nullptr;
     QWidget* m_progress = nullptr;

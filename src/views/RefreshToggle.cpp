@@ -1,6 +1,5 @@
 #include "RefreshToggle.h"
 
-#include "HealthListState.h"
 #include "model/Device.h"
 #include "widgets/Settings.h"
 
@@ -14,28 +13,7 @@ void RefreshToggle::printLine(const char* text)
     std::fflush(stdout);
 }
 
-std::shared_ptr<TaskHandle> RefreshToggle::begin(Device* device)
-{
-    device->setRefreshing(true);
-    auto handle = std::make_shared<TaskHandle>();
-    device->setRefreshTask(handle);
-    return handle;
-}
-
-QCoro::Task<std::optional<ValidateReturn>> RefreshToggle::refresh(
-    QPointer<Device> device, std::shared_ptr<TaskHandle> handle)
-{
-    const bool validSSL = Settings::instance().restApiValidSSL();
-    const QString timeout = Settings::instance().restApiTimeout();
-    try {
-        co_return co_await device->refreshDevice(validSSL, timeout, handle);
-    } catch (const std::exception& error) {
-        printLine(error.what());
-    }
-    co_return std::nullopt;
-}
-
-void RefreshToggle::toggle(Device* device, HealthListState* health)
+void RefreshToggle::toggle(Device* device)
 {
     if (!device)
         return;
@@ -49,38 +27,54 @@ void RefreshToggle::toggle(Device* device, HealthListState* health)
         device->setError(QStringLiteral(""));
         return;
     }
-    run(device, health, begin(device));
+    start(device);
 }
 
-QCoro::Task<> RefreshToggle::run(
-    QPointer<Device> device, QPointer<HealthListState> health, std::shared_ptr<TaskHandle> handle)
+void RefreshToggle::start(Device* device)
 {
-    const std::optional<ValidateReturn> outcome = co_await refresh(device, handle);
-    if (!outcome)
-        co_return;
-    const ValidateReturn& result = *outcome;
-    if (!device) {
-        printLine(RefreshCancelled().what());
-        co_return;
-    }
-    if (!result.success) {
-        device->setError(result.message);
-        device->setRefreshing(false);
-        co_return;
-    }
-    device->setError(QStringLiteral(""));
-    if (handle->isCancelled()) {
-        printLine(RefreshCancelled().what());
-        co_return;
-    }
-    QList<HealthItem> items;
+    if (!device)
+        return;
+    device->setRefreshing(true);
+    auto handle = std::make_shared<TaskHandle>();
+    device->setRefreshTask(handle);
+    run(device, std::move(handle));
+}
+
+QCoro::Task<> RefreshToggle::run(QPointer<Device> device, std::shared_ptr<TaskHandle> handle)
+{
+    const bool validSSL = Settings::instance().restApiValidSSL();
+    const QString timeout = Settings::instance().restApiTimeout();
+    std::optional<ValidateReturn> outcome;
     try {
-        items = device->healthArray();
+        outcome = co_await device->refreshDevice(validSSL, timeout, handle);
     } catch (const std::exception& error) {
         printLine(error.what());
         co_return;
     }
-    if (health)
-        health->setItems(items);
+    if (!device) {
+        printLine(RefreshCancelled().what());
+        co_return;
+    }
+    // The user cancelled this refresh, or started a newer one that now owns the flag and the
+    // message: whatever this one found out is no longer theirs to show.
+    if (handle->isCancelled()) {
+        printLine(RefreshCancelled().what());
+        co_return;
+    }
+    if (device->refreshTask() != handle)
+        co_return;
+    if (!outcome->success) {
+        device->setError(outcome->message);
+        device->setRefreshing(false);
+        co_return;
+    }
+    device->setError(QStringLiteral(""));
+    // Readings that cannot be read leave the device marked refreshing until the user ends it.
+    try {
+        (void)device->healthArray();
+    } catch (const std::exception& error) {
+        printLine(error.what());
+        co_return;
+    }
     device->setRefreshing(false);
 }

@@ -4,7 +4,6 @@
 
 #include <QEnterEvent>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 
 #include <utility>
@@ -17,29 +16,18 @@ constexpr int Spacing = 6;
 
 OVButton::OVButton(const QString& systemName, const QString& text, const QString& helpText,
     std::function<void()> action, QWidget* parent)
-    : QWidget(parent)
+    : QAbstractButton(parent)
     , m_look(systemName, palette())
-    , m_text(text)
     , m_helpText(helpText)
-    , m_action(std::move(action))
 {
+    setText(text);
     setToolTip(helpText);
-    // Drawn by hand, so screen readers get the label and help text from here.
-    setAccessibleName(text);
     setAccessibleDescription(helpText);
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-}
-
-void OVButton::setText(const QString& text)
-{
-    if (m_text == text)
-        return;
-    m_text = text;
-    setAccessibleName(text);
-    updateGeometry();
-    update();
+    if (action)
+        connect(this, &QAbstractButton::clicked, this, [run = std::move(action)] { run(); });
 }
 
 void OVButton::setSystemName(const QString& systemName)
@@ -60,16 +48,9 @@ void OVButton::setHelpText(const QString& helpText)
 QSize OVButton::sizeHint() const
 {
     const QFontMetrics metrics(font());
-    const int width = Padding + IconSide + Spacing + metrics.horizontalAdvance(m_text) + Padding;
+    const int width = Padding + IconSide + Spacing + metrics.horizontalAdvance(text()) + Padding;
     const int height = Padding + qMax(IconSide, metrics.height()) + Padding;
     return {width, height};
-}
-
-void OVButton::click()
-{
-    if (!isEnabled() || !m_action)
-        return;
-    m_action();
 }
 
 void OVButton::paintEvent(QPaintEvent*)
@@ -79,14 +60,13 @@ void OVButton::paintEvent(QPaintEvent*)
         painter.setOpacity(0.4);
     OVButtonLook::beginFrame(painter, rect(), m_look.backgroundColor());
 
-    const QFontMetrics metrics(font());
     const int contentHeight = height() - 2 * Padding;
     const QRect iconRect(Padding, Padding + (contentHeight - IconSide) / 2, IconSide, IconSide);
     painter.drawPixmap(iconRect, Icons::pixmap(shownSymbol(), m_look.foregroundColor(), IconSide));
     const QRect textRect(
         iconRect.right() + 1 + Spacing, Padding, width() - IconSide - Spacing - 2 * Padding, contentHeight);
     painter.setPen(m_look.foregroundColor());
-    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, m_text);
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, text());
 
     OVButtonLook::endFrame(painter, rect());
 }
@@ -95,56 +75,45 @@ void OVButton::enterEvent(QEnterEvent* event)
 {
     m_look.enter(palette());
     update();
-    QWidget::enterEvent(event);
+    QAbstractButton::enterEvent(event);
 }
 
 void OVButton::leaveEvent(QEvent* event)
 {
     m_look.leave(palette());
     update();
-    QWidget::leaveEvent(event);
+    QAbstractButton::leaveEvent(event);
 }
 
-void OVButton::mousePressEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton) {
-        QWidget::mousePressEvent(event);
-        return;
-    }
-    m_pressed = true;
-    event->accept();
-}
-
-void OVButton::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton) {
-        QWidget::mouseReleaseEvent(event);
-        return;
-    }
-    const bool wasPressed = std::exchange(m_pressed, false);
-    event->accept();
-    // Like any push button: releasing outside the control cancels the press.
-    if (wasPressed && rect().contains(event->position().toPoint()))
-        click();
-}
-
+// Space is the button's own key; Return and Enter press it too, the same way: down while held,
+// one click when let go, nothing for the repeats of a held key.
 void OVButton::keyPressEvent(QKeyEvent* event)
 {
-    switch (event->key()) {
-    case Qt::Key_Space:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (!event->isAutoRepeat())
+            setDown(true);
         event->accept();
-        click();
         return;
-    default:
-        QWidget::keyPressEvent(event);
     }
+    QAbstractButton::keyPressEvent(event);
+}
+
+void OVButton::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        if (!event->isAutoRepeat() && isDown()) {
+            setDown(false);
+            click();
+        }
+        return;
+    }
+    QAbstractButton::keyReleaseEvent(event);
 }
 
 void OVButton::changeEvent(QEvent* event)
 {
-    QWidget::changeEvent(event);
+    QAbstractButton::changeEvent(event);
     if (event->type() == QEvent::PaletteChange) {
         m_look.paletteChanged(palette());
         update();

@@ -2,15 +2,17 @@
 
 #include "OVButtonLook.h"
 
+#include <QAbstractButton>
 #include <QColor>
 #include <QString>
-#include <QWidget>
 
 #include <functional>
 
 // The application's action button: a symbol and a text inside a rounded blue outline that fills
-// with the accent colour while the pointer is over it. A disabled button runs no action.
-class OVButton : public QWidget
+// with the accent colour while the pointer is over it. It is a push button in all but its look:
+// it acts once, when the mouse button or the key is let go, never repeats while a key is held,
+// and screen readers can press it. A disabled button runs no action.
+class OVButton : public QAbstractButton
 {
     Q_OBJECT
 public:
@@ -18,9 +20,7 @@ public:
         QWidget* parent = nullptr);
 
     QString systemName() const { return m_look.systemName(); }
-    QString text() const { return m_text; }
     QString helpText() const { return m_helpText; }
-    void setText(const QString& text);
     void setSystemName(const QString& systemName);
     void setHelpText(const QString& helpText);
 
@@ -31,22 +31,15 @@ public:
 
     QSize sizeHint() const override;
 
-    // Presses the button as a click would (does nothing while disabled).
-    void click();
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     OVButtonLook m_look;
-    QString m_text;
     QString m_helpText;
-    std::function<void()> m_action;
-    bool m_pressed = false;
 };

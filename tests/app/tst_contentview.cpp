@@ -5,9 +5,13 @@
 #include "model/Secrets.h"
 #include "support/FakeApiRouter.h"
 #include "support/RouterData.h"
+#include "support/RouterDevice.h"
+#include "support/StdoutCapture.h"
 #include "support/TestMain.h"
 #include "views/DeviceView.h"
+#include "views/DeviceViewInfo.h"
 #include "widgets/AppState.h"
+#include "widgets/OVButton.h"
 #include "widgets/Settings.h"
 
 #include <QAbstractItemModelTester>
@@ -15,6 +19,7 @@
 #include <QListView>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -32,11 +37,20 @@ private slots:
     void deleteRemovesEveryDeviceWithThatAddress();
     void deleteButtonOnlyWhileHoveredAndNotUpgrading();
     void editingEmptiesTheList();
+    void healthFollowsTheShownDevice();
+    void arrowKeysShowTheOtherDevicesReadings();
+    void deletingTheSelectedDeviceLeavesNothingSelected();
+    void focusAloneSelectsNothing();
+    void anOlderRefreshLeavesTheNewerOneAlone_data();
+    void anOlderRefreshLeavesTheNewerOneAlone();
 
 private:
     Device* addDevice(const QString& address, const QString& model = {});
     DeviceRow* rowFor(ContentView& view, const QString& address);
     QStringList shownAddresses(ContentView& view);
+    static DeviceRow* rowOf(ContentView& view, const Device* device);
+    static QStringList shownHealth(ContentView& view);
+    static OVButton* shownButton(ContentView& view, const char* name);
 
     QTemporaryDir m_dir;
     std::unique_ptr<PersistenceController> m_store;
@@ -72,6 +86,35 @@ DeviceRow* TestContentView::rowFor(ContentView& view, const QString& address)
     for (DeviceRow* row : view.findChildren<DeviceRow*>()) {
         if (row->device() && row->device()->address() == address)
             return row;
+    }
+    return nullptr;
+}
+
+DeviceRow* TestContentView::rowOf(ContentView& view, const Device* device)
+{
+    for (DeviceRow* row : view.findChildren<DeviceRow*>()) {
+        if (row->device() == device)
+            return row;
+    }
+    return nullptr;
+}
+
+// The health lines the detail pane shows now (a pane being replaced is hidden at once).
+QStringList TestContentView::shownHealth(ContentView& view)
+{
+    QStringList lines;
+    for (QLabel* label : view.findChildren<QLabel*>("healthTextLabel")) {
+        if (label->isVisibleTo(&view))
+            lines << label->text();
+    }
+    return lines;
+}
+
+OVButton* TestContentView::shownButton(ContentView& view, const char* name)
+{
+    for (OVButton* button : view.findChildren<OVButton*>(QString::fromLatin1(name))) {
+        if (button->isVisibleTo(&view))
+            return button;
     }
     return nullptr;
 }
@@ -135,19 +178,23 @@ void TestContentView::clickSelectsWithoutRefreshWhenSettingIsOff()
     QVERIFY(row);
     QTest::mouseClick(row, Qt::LeftButton);
     QCOMPARE(view.selectedDevice(), device);
-    QCOMPARE(view.selectedDeviceHealth().size(), 1);
-    QCOMPARE(view.selectedDeviceHealth().first().name, QStringLiteral("voltage"));
+    QCOMPARE(shownHealth(view), QStringList {"Voltage: 24 V"});
     QVERIFY(!device->refreshing());
     QCOMPARE(device->error(), std::optional<QString>("old message"));
     QVERIFY(view.findChild<DeviceView*>());
     QVERIFY(!view.findChild<QLabel*>("placeholderLabel")->isVisible());
 
-    // A health text that is not JSON is printed and leaves the list as it was.
+    // A health text that is not JSON is printed; the device shows no readings, not the last
+    // device's.
     Device* broken = addDevice("10.0.0.6");
     broken->setHealth(QStringLiteral("not json"));
+    StdoutCapture capture;
     QTest::mouseClick(rowFor(view, "10.0.0.6"), Qt::LeftButton);
+    const QString printed = capture.text();
+    capture.restore();
     QCOMPARE(view.selectedDevice(), broken);
-    QCOMPARE(view.selectedDeviceHealth().size(), 1);
+    QVERIFY(!printed.isEmpty());
+    QVERIFY(shownHealth(view).isEmpty());
 }
 
 void TestContentView::refreshOnSelectEndsWithTheRoutersAnswer()
@@ -180,15 +227,16 @@ void TestContentView::refreshOnSelectEndsWithTheRoutersAnswer()
     QTRY_VERIFY_WITH_TIMEOUT(!good->refreshing(), 15000);
     QCOMPARE(good->error(), std::optional<QString>(QString()));
     QCOMPARE(good->model(), std::optional<QString>("RB5009UG+S+"));
-    QCOMPARE(view.selectedDeviceHealth().size(), 4);
+    QCOMPARE(shownHealth(view).size(), 4);
+    QVERIFY(shownHealth(view).contains("CPU temperature: 45 C"));
 
     // A refused connection can fail before the click returns, so only the outcome is checked here.
     QTest::mouseClick(rowFor(view, "localhost"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!unreachable->refreshing(), 15000);
     QVERIFY(!unreachable->error().value_or(QString()).isEmpty());
     QVERIFY(!unreachable->lastupdated().has_value());
-    // The failed device has no readings; the list now shows its (empty) health.
-    QCOMPARE(view.selectedDeviceHealth().size(), 0);
+    // The failed device has no readings; the pane shows its (empty) health.
+    QVERIFY(shownHealth(view).isEmpty());
     Settings::instance().setRefreshSelected(false);
 }
 
@@ -268,6 +316,170 @@ void TestContentView::editingEmptiesTheList()
     QVERIFY(shownAddresses(view).isEmpty());
     view.editing().setValue(false);
     QCOMPARE(shownAddresses(view), QStringList({"10.0.0.12", "10.0.0.13"}));
+}
+
+void TestContentView::healthFollowsTheShownDevice()
+{
+    FakeApiRouter router(RouterData::typical());
+    QVERIFY(router.start());
+    Device* first = RouterDevice::insert(*m_store, QStringLiteral("API"), router.port());
+    Device* second = addDevice("10.0.0.20");
+    second->setHealth(QStringLiteral(R"([{".id":"*1","name":"voltage","type":"V","value":"24"}])"));
+    m_store->saveOrDie();
+    ContentView view(m_state, *m_store);
+    view.show();
+
+    // Start a refresh from the first device's panel and pick the second before it ends.
+    QTest::mouseClick(rowOf(view, first), Qt::LeftButton);
+    QVERIFY(shownHealth(view).isEmpty());
+    QTest::mouseClick(shownButton(view, "refreshButton"), Qt::LeftButton);
+    QTest::mouseClick(rowOf(view, second), Qt::LeftButton);
+    QCOMPARE(view.selectedDevice(), second);
+    QTRY_VERIFY_WITH_TIMEOUT(!first->refreshing(), 15000);
+    QCOMPARE(first->healthArray().size(), 4);
+    QCOMPARE(shownHealth(view), QStringList {"Voltage: 24 V"});
+
+    // Back on the first device its own, new readings show.
+    QTest::mouseClick(rowOf(view, first), Qt::LeftButton);
+    QCOMPARE(shownHealth(view).size(), 4);
+    QVERIFY(shownHealth(view).contains("CPU temperature: 45 C"));
+}
+
+void TestContentView::arrowKeysShowTheOtherDevicesReadings()
+{
+    Device* first = addDevice("10.0.0.21");
+    first->setHealth(QStringLiteral(R"([{".id":"*1","name":"cpu-temperature","type":"C","value":"45"}])"));
+    Device* second = addDevice("10.0.0.22");
+    second->setHealth(QStringLiteral(R"([{".id":"*1","name":"fan1-speed","type":"RPM","value":"1200"}])"));
+    m_store->saveOrDie();
+    ContentView view(m_state, *m_store);
+    view.show();
+    view.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+
+    QTest::mouseClick(rowOf(view, first), Qt::LeftButton);
+    QCOMPARE(shownHealth(view), QStringList {"CPU temperature: 45 C"});
+    // The click gave the list the keyboard, so the arrow keys go on from the clicked row.
+    QCOMPARE(QApplication::focusWidget(), view.listView());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(view.selectedDevice(), second);
+    QCOMPARE(shownHealth(view), QStringList {"Fan1 speed: 1200 RPM"});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    QCOMPARE(view.selectedDevice(), first);
+    QCOMPARE(shownHealth(view), QStringList {"CPU temperature: 45 C"});
+    // The keys only show the device: no refresh starts.
+    QVERIFY(!first->refreshing() && !second->refreshing());
+}
+
+void TestContentView::deletingTheSelectedDeviceLeavesNothingSelected()
+{
+    addDevice("10.0.0.31");
+    Device* middle = addDevice("10.0.0.32");
+    middle->setHealth(QStringLiteral(R"([{".id":"*1","name":"voltage","type":"V","value":"24"}])"));
+    Device* last = addDevice("10.0.0.33");
+    m_store->saveOrDie();
+    ContentView view(m_state, *m_store);
+    view.show();
+
+    QTest::mouseClick(rowOf(view, middle), Qt::LeftButton);
+    QCOMPARE(shownHealth(view), QStringList {"Voltage: 24 V"});
+    DeviceRow* row = rowOf(view, middle);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(row, &enter);
+    QTest::mouseClick(row->findChild<QToolButton*>("deleteButton"), Qt::LeftButton);
+
+    QTRY_COMPARE(shownAddresses(view), QStringList({"10.0.0.31", "10.0.0.33"}));
+    QCOMPARE(view.selectedDevice(), nullptr);
+    QVERIFY(!view.listView()->selectionModel()->hasSelection());
+    QVERIFY(view.findChild<QLabel*>("placeholderLabel")->isVisibleTo(&view));
+    QVERIFY(shownHealth(view).isEmpty());
+    QVERIFY(!shownButton(view, "refreshButton"));
+    QVERIFY(last->address().has_value());
+}
+
+void TestContentView::focusAloneSelectsNothing()
+{
+    addDevice("10.0.0.41");
+    addDevice("10.0.0.42");
+    ContentView view(m_state, *m_store);
+    view.show();
+    view.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+
+    view.listView()->setFocus(Qt::TabFocusReason);
+    QVERIFY(view.listView()->hasFocus());
+    QCOMPARE(view.selectedDevice(), nullptr);
+    QVERIFY(!view.listView()->selectionModel()->hasSelection());
+    QVERIFY(view.findChild<QLabel*>("placeholderLabel")->isVisibleTo(&view));
+    QVERIFY(!view.findChild<DeviceView*>());
+
+    // Moving on from there with the keys is a choice: the row the key lands on is shown.
+    QTest::keyClick(view.listView(), Qt::Key_Down);
+    QVERIFY(view.selectedDevice());
+}
+
+void TestContentView::anOlderRefreshLeavesTheNewerOneAlone_data()
+{
+    QTest::addColumn<bool>("cancelled");
+    QTest::newRow("cancelled from the panel") << true;
+    QTest::newRow("selected again") << false;
+}
+
+void TestContentView::anOlderRefreshLeavesTheNewerOneAlone()
+{
+    QFETCH(bool, cancelled);
+    // A router that takes connections and answers nothing until the test lets each one go.
+    QTcpServer router;
+    QVERIFY(router.listen(QHostAddress::LocalHost));
+    QList<QTcpSocket*> connections;
+    connect(&router, &QTcpServer::newConnection, &router, [&] {
+        while (QTcpSocket* socket = router.nextPendingConnection())
+            connections << socket;
+    });
+    Device* device = RouterDevice::insert(*m_store, QStringLiteral("API"), router.serverPort());
+    m_store->saveOrDie();
+    Settings::instance().setRestApiTimeout(QStringLiteral("30"));
+    Settings::instance().setRefreshSelected(!cancelled);
+    ContentView view(m_state, *m_store);
+    view.show();
+
+    QTest::mouseClick(rowOf(view, device), Qt::LeftButton);
+    if (cancelled)
+        QTest::mouseClick(shownButton(view, "refreshButton"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(connections.size(), 1, 15000);
+    if (cancelled) {
+        OVButton* toggle = shownButton(view, "refreshButton");
+        QCOMPARE(toggle->text(), QStringLiteral("Cancel Refresh"));
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QVERIFY(!device->refreshing());
+        QTest::mouseClick(toggle, Qt::LeftButton);
+    } else {
+        QTest::mouseClick(rowOf(view, device), Qt::LeftButton);
+    }
+    QVERIFY(device->refreshing());
+    QTRY_COMPARE_WITH_TIMEOUT(connections.size(), 2, 15000);
+
+    // The older refresh fails now, while the newer one still waits for its answer.
+    StdoutCapture capture;
+    connections.first()->abort();
+    // A refresh that was only superseded ends without a trace, so that case waits a while.
+    [[maybe_unused]] const bool ended = QTest::qWaitFor(
+        [&] { return !device->refreshing() || capture.text().contains(QStringLiteral("CancellationError()")); },
+        cancelled ? 15000 : 2000);
+    const QString printed = capture.text();
+    capture.restore();
+    QVERIFY2(device->refreshing(), qPrintable(printed));
+    QVERIFY2(device->error().value_or(QString()).isEmpty(), qPrintable(device->error().value_or(QString())));
+    QCOMPARE(view.findChild<DeviceViewInfo*>()->statusText(), QStringLiteral("Refreshing device information..."));
+    QCOMPARE(shownButton(view, "refreshButton")->text(), QStringLiteral("Cancel Refresh"));
+
+    // The newer one ends the way its own answer says.
+    connections.last()->abort();
+    QTRY_VERIFY_WITH_TIMEOUT(!device->refreshing(), 15000);
+    QVERIFY(!device->error().value_or(QString()).isEmpty());
+    QCOMPARE(view.findChild<DeviceViewInfo*>()->statusText(), device->error().value());
+    Settings::instance().setRefreshSelected(false);
+    Settings::instance().setRestApiTimeout(QStringLiteral("10"));
 }
 
 ORVANTA_WIDGET_TEST_MAIN(TestContentView)

@@ -7,9 +7,15 @@
 #include "support/TestMain.h"
 #include "views/AddDeviceView.h"
 #include "widgets/AppState.h"
+#include "widgets/OVButton.h"
+#include "widgets/OVMessageInfo.h"
 
+#include <QAction>
 #include <QDir>
 #include <QMainWindow>
+#include <QPointer>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 class TestOrvantaApp : public QObject
@@ -19,6 +25,7 @@ private slots:
     void startUpRepairsEveryDevice();
     void startUpOnEmptyStoreMakesCacheFolder();
     void mainWindowFollowsAddDeviceFlag();
+    void settingsOpenAfreshEachTime();
 
 private:
     QTemporaryDir m_dir;
@@ -94,8 +101,41 @@ void TestOrvantaApp::mainWindowFollowsAddDeviceFlag()
     QVERIFY(qobject_cast<AddDeviceView*>(window->centralWidget()));
     app.state().setShowAddDevice(false);
     QVERIFY(qobject_cast<ContentView*>(window->centralWidget()));
-    QVERIFY(app.settingsWindow());
     QCOMPARE(app.state().currentRouterOS(), QStringLiteral("Unknown"));
+}
+
+void TestOrvantaApp::settingsOpenAfreshEachTime()
+{
+    PersistenceController store(m_dir.filePath("settings.sqlite"));
+    OrvantaApp app(store);
+    app.showMainWindow();
+    auto* command = app.mainWindow()->findChild<QAction*>("settingsAction");
+    QVERIFY(command);
+    QVERIFY(!app.settingsWindow());
+
+    command->trigger();
+    QPointer<QWidget> first = app.settingsWindow();
+    QVERIFY(first && first->isVisible());
+    auto* tabs = first->findChild<QTabWidget*>("settingsTabWidget");
+    QCOMPARE(tabs->currentIndex(), 0);
+    QTest::mouseClick(first->findChild<OVButton*>("purgeButton"), Qt::LeftButton);
+    QVERIFY(first->findChild<OVMessageInfo*>("cachePurgedMessage"));
+    tabs->tabBar()->setCurrentIndex(3);
+    QCOMPARE(tabs->currentIndex(), 3);
+
+    // While it is open the command only brings it forward, as it is.
+    command->trigger();
+    QCOMPARE(app.settingsWindow(), first.data());
+    QCOMPARE(tabs->currentIndex(), 3);
+
+    // Closed and opened again: the first tab, and no confirmation left over from before.
+    first->close();
+    command->trigger();
+    QWidget* second = app.settingsWindow();
+    QVERIFY(second && second->isVisible());
+    QCOMPARE(second->findChild<QTabWidget*>("settingsTabWidget")->currentIndex(), 0);
+    QVERIFY(!second->findChild<OVMessageInfo*>("cachePurgedMessage"));
+    QTRY_VERIFY(!first);
 }
 
 ORVANTA_WIDGET_TEST_MAIN(TestOrvantaApp)

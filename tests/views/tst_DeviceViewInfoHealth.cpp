@@ -1,10 +1,14 @@
+#include "support/StdoutCapture.h"
 #include "support/TestMain.h"
 
+#include "model/Device.h"
+#include "model/PersistenceController.h"
+
 #include "views/DeviceViewInfoHealth.h"
-#include "views/HealthListState.h"
 #include "widgets/SystemColors.h"
 
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestDeviceViewInfoHealth : public QObject
@@ -16,7 +20,10 @@ private slots:
     void formatHealthName_data();
     void formatHealthName();
     void emptyListShowsOnlyTheNotice();
-    void rowsFollowTheSharedList();
+    void rowsFollowTheDevicesReadings();
+
+private:
+    QTemporaryDir m_dir;
 };
 
 void TestDeviceViewInfoHealth::symbolAndColour_data()
@@ -183,23 +190,21 @@ void TestDeviceViewInfoHealth::formatHealthName()
 
 void TestDeviceViewInfoHealth::emptyListShowsOnlyTheNotice()
 {
-    HealthListState state;
-    DeviceViewInfoHealth panel(nullptr, &state);
+    DeviceViewInfoHealth panel(nullptr);
     const auto notice = panel.findChild<QLabel*>("noHealthLabel");
     QVERIFY(notice);
     QCOMPARE(notice->text(), QStringLiteral("This device does not support health data"));
     QVERIFY(panel.findChildren<QLabel*>("healthTextLabel").isEmpty());
 }
 
-void TestDeviceViewInfoHealth::rowsFollowTheSharedList()
+void TestDeviceViewInfoHealth::rowsFollowTheDevicesReadings()
 {
-    HealthListState state;
-    DeviceViewInfoHealth panel(nullptr, &state);
-    state.setItems({
-        {"*1", "cpu-temperature", "C", "45"},
-        {"*2", "fan1-speed", "RPM", "0"},
-        {"*3", "psu1-voltage", "V", "24.1"},
-    });
+    PersistenceController store(m_dir.filePath("health.sqlite"));
+    Device* device = store.insertDevice();
+    device->setHealth(QStringLiteral(R"([{".id":"*1","name":"cpu-temperature","type":"C","value":"45"},)"
+                                     R"({".id":"*2","name":"fan1-speed","type":"RPM","value":"0"},)"
+                                     R"({".id":"*3","name":"psu1-voltage","type":"V","value":"24.1"}])"));
+    DeviceViewInfoHealth panel(device);
 
     const auto texts = panel.findChildren<QLabel*>("healthTextLabel");
     QCOMPARE(texts.size(), 3);
@@ -214,8 +219,16 @@ void TestDeviceViewInfoHealth::rowsFollowTheSharedList()
     QCOMPARE(icons.at(1)->property("symbolColor").value<QColor>(), SystemColors::red());
     QVERIFY(!icons.at(0)->pixmap().isNull());
 
+    // A reply that cannot be read is printed and leaves the rows as they were.
+    StdoutCapture capture;
+    device->setHealth(QStringLiteral("not json"));
+    const QString printed = capture.text();
+    capture.restore();
+    QVERIFY(!printed.isEmpty());
+    QCOMPARE(panel.findChildren<QLabel*>("healthTextLabel").size(), 3);
+
     // A refresh that finds no readings empties the panel again.
-    state.setItems({});
+    device->setHealth(QStringLiteral("[]"));
     QVERIFY(panel.findChildren<QLabel*>("healthTextLabel").isEmpty());
     QVERIFY(panel.findChild<QLabel*>("noHealthLabel"));
 }

@@ -3,7 +3,6 @@
 #include "model/Device.h"
 #include "model/PersistenceController.h"
 #include "views/DeviceViewInfoOS.h"
-#include "views/HealthListState.h"
 #include "widgets/AppState.h"
 #include "widgets/OVButton.h"
 #include "widgets/OVButtonUpdate.h"
@@ -48,7 +47,6 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<PersistenceController> m_store;
     std::unique_ptr<AppState> m_appState;
-    std::unique_ptr<HealthListState> m_health;
 };
 
 void TestDeviceViewInfoOS::init()
@@ -57,12 +55,10 @@ void TestDeviceViewInfoOS::init()
     QVERIFY(m_dir->isValid());
     m_store = std::make_unique<PersistenceController>(m_dir->filePath("Orvanta.sqlite"));
     m_appState = std::make_unique<AppState>();
-    m_health = std::make_unique<HealthListState>();
 }
 
 void TestDeviceViewInfoOS::cleanup()
 {
-    m_health.reset();
     m_appState.reset();
     m_store.reset();
     m_dir.reset();
@@ -230,7 +226,7 @@ void TestDeviceViewInfoOS::panelShowsVersionsAndOffers()
     device->setCurrentRouterBOOT(QStringLiteral("7.12"));
     device->setUpgradeRouterBOOT(QStringLiteral("7.12"));
     m_appState->setCurrentRouterOS(QStringLiteral("7.13"));
-    DeviceViewInfoOS panel(device, m_appState.get(), m_health.get());
+    DeviceViewInfoOS panel(device, m_appState.get());
 
     QCOMPARE(panel.findChild<QLabel*>("routerOSVersionLabel")->text(), QStringLiteral("7.12"));
     auto* osIcon = panel.findChild<QLabel*>("routerOSStatusIconLabel");
@@ -269,7 +265,7 @@ void TestDeviceViewInfoOS::unknownVersionsShowNothingToJudge()
     Device* device = newDevice();
     device->setUpgradeRouterBOOT(QStringLiteral("Unknown"));
     device->setCurrentRouterBOOT(QStringLiteral("7.12"));
-    DeviceViewInfoOS panel(device, m_appState.get(), m_health.get());
+    DeviceViewInfoOS panel(device, m_appState.get());
 
     QCOMPARE(panel.findChild<QLabel*>("routerOSVersionLabel")->text(), QStringLiteral("Unknown"));
     QCOMPARE(panel.findChild<QLabel*>("routerBOOTVersionLabel")->text(), QStringLiteral("7.12"));
@@ -296,7 +292,7 @@ void TestDeviceViewInfoOS::upgradingHidesOffersAndRefresh()
     device->setCurrentRouterBOOT(QStringLiteral("7.11"));
     device->setUpgradeRouterBOOT(QStringLiteral("7.12"));
     m_appState->setCurrentRouterOS(QStringLiteral("7.13"));
-    DeviceViewInfoOS panel(device, m_appState.get(), m_health.get());
+    DeviceViewInfoOS panel(device, m_appState.get());
     auto* refresh = panel.findChild<OVButton*>("refreshButton");
     QVERIFY(refresh->isEnabled());
     QVERIFY(panel.findChild<OVButtonUpdate*>("routerOSUpdateButton"));
@@ -331,7 +327,7 @@ void TestDeviceViewInfoOS::cancelWithoutRecordedTaskOnlyClearsError()
     Device* device = newDevice();
     device->setRefreshing(true);
     device->setError(QStringLiteral("earlier failure"));
-    DeviceViewInfoOS panel(device, m_appState.get(), m_health.get());
+    DeviceViewInfoOS panel(device, m_appState.get());
     auto* refresh = panel.findChild<OVButton*>("refreshButton");
     QCOMPARE(refresh->text(), QStringLiteral("Cancel Refresh"));
     refresh->click();
@@ -347,7 +343,7 @@ void TestDeviceViewInfoOS::failedConstructionEndsQuietly()
     device->setVersionRouterOS(QStringLiteral("7.12"));
     device->setError(QStringLiteral("earlier failure"));
     m_appState->setCurrentRouterOS(QStringLiteral("7.13"));
-    DeviceViewInfoOS panel(device, m_appState.get(), m_health.get());
+    DeviceViewInfoOS panel(device, m_appState.get());
     panel.updateRouterOS();
     QTRY_VERIFY_WITH_TIMEOUT(!device->upgradingRouterOS(), 5000);
     QCOMPARE(device->error(), Text(QString()));

@@ -9,7 +9,6 @@
 #include "views/DeviceViewInfoCharts.h"
 #include "views/DeviceViewInfoHealth.h"
 #include "views/DeviceViewInfoOS.h"
-#include "views/HealthListState.h"
 #include "widgets/AppState.h"
 #include "widgets/OVButton.h"
 #include "widgets/OVButtonUpdate.h"
@@ -51,7 +50,6 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<PersistenceController> m_store;
     std::unique_ptr<AppState> m_appState;
-    std::unique_ptr<HealthListState> m_health;
 };
 
 void TestDeviceViewInfoOSRouter::init()
@@ -60,12 +58,10 @@ void TestDeviceViewInfoOSRouter::init()
     QVERIFY(m_dir->isValid());
     m_store = std::make_unique<PersistenceController>(m_dir->filePath("Orvanta.sqlite"));
     m_appState = std::make_unique<AppState>();
-    m_health = std::make_unique<HealthListState>();
 }
 
 void TestDeviceViewInfoOSRouter::cleanup()
 {
-    m_health.reset();
     m_appState.reset();
     m_store.reset();
     m_dir.reset();
@@ -90,7 +86,7 @@ void TestDeviceViewInfoOSRouter::refreshFromTheRouter()
     Device* device = routerDevice(router);
     device->setError(QStringLiteral("earlier failure"));
     m_appState->setCurrentRouterOS(QStringLiteral("7.13"));
-    DeviceViewInfoOS panel(device, m_appState.get(), m_health.get());
+    DeviceViewInfoOS panel(device, m_appState.get());
     auto* refresh = panel.findChild<OVButton*>("refreshButton");
 
     refresh->click();
@@ -113,7 +109,7 @@ void TestDeviceViewInfoOSRouter::refreshFromTheRouter()
     QCOMPARE(updated->text(), QStringLiteral("Updated ") + device->dateAsString());
     QVERIFY(!updated->text().endsWith(QStringLiteral("Never")));
 
-    const auto items = m_health->items();
+    const auto items = device->healthArray();
     QCOMPARE(items.size(), 4);
     QCOMPARE(items.at(1).name, QStringLiteral("cpu-temperature"));
 
@@ -122,7 +118,7 @@ void TestDeviceViewInfoOSRouter::refreshFromTheRouter()
     refresh->click();
     QTRY_VERIFY_WITH_TIMEOUT(!device->refreshing(), 15000);
     QVERIFY(!device->error().value_or(QString()).isEmpty());
-    QCOMPARE(m_health->items().size(), 4);
+    QCOMPARE(device->healthArray().size(), 4);
 }
 
 void TestDeviceViewInfoOSRouter::cancelStopsTheRefreshAfterItsCommand()
@@ -130,7 +126,7 @@ void TestDeviceViewInfoOSRouter::cancelStopsTheRefreshAfterItsCommand()
     FakeRestRouter router;
     QVERIFY(router.listen());
     Device* device = routerDevice(router);
-    DeviceViewInfoOS panel(device, m_appState.get(), m_health.get());
+    DeviceViewInfoOS panel(device, m_appState.get());
     auto* refresh = panel.findChild<OVButton*>("refreshButton");
 
     refresh->click();
@@ -147,7 +143,7 @@ void TestDeviceViewInfoOSRouter::cancelStopsTheRefreshAfterItsCommand()
     QVERIFY(!requested(router, "/system/package"));
     QVERIFY(!device->refreshing());
     QVERIFY(!device->lastupdated().has_value());
-    QVERIFY(m_health->items().isEmpty());
+    QVERIFY(!device->health().has_value());
     QCOMPARE(device->error(), Text(QString()));
 }
 
@@ -156,13 +152,13 @@ void TestDeviceViewInfoOSRouter::refreshOutlivesThePanel()
     FakeRestRouter router;
     QVERIFY(router.listen());
     Device* device = routerDevice(router);
-    auto panel = std::make_unique<DeviceViewInfoOS>(device, m_appState.get(), m_health.get());
+    auto panel = std::make_unique<DeviceViewInfoOS>(device, m_appState.get());
     panel->findChild<OVButton*>("refreshButton")->click();
     panel.reset();
 
     QTRY_VERIFY_WITH_TIMEOUT(!device->refreshing(), 15000);
     QVERIFY(device->lastupdated().has_value());
-    QCOMPARE(m_health->items().size(), 4);
+    QCOMPARE(device->healthArray().size(), 4);
 }
 
 void TestDeviceViewInfoOSRouter::routerBOOTUpdateEndsInRefresh()
@@ -172,7 +168,7 @@ void TestDeviceViewInfoOSRouter::routerBOOTUpdateEndsInRefresh()
     Device* device = routerDevice(router);
     device->setCurrentRouterBOOT(QStringLiteral("7.11"));
     device->setUpgradeRouterBOOT(QStringLiteral("7.12"));
-    DeviceViewInfoOS panel(device, m_appState.get(), m_health.get());
+    DeviceViewInfoOS panel(device, m_appState.get());
     panel.show();
 
     auto* offer = panel.findChild<OVButtonUpdate*>("routerBOOTUpdateButton");
@@ -188,7 +184,7 @@ void TestDeviceViewInfoOSRouter::routerBOOTUpdateEndsInRefresh()
     QVERIFY(requested(router, "/system/routerboard/upgrade"));
     QVERIFY(requested(router, "/system/reboot"));
     QCOMPARE(device->error(), Text(QString()));
-    QCOMPARE(m_health->items().size(), 4);
+    QCOMPARE(device->healthArray().size(), 4);
     QVERIFY(panel.findChild<OVButton*>("refreshButton")->isEnabled());
 }
 
@@ -205,7 +201,7 @@ void TestDeviceViewInfoOSRouter::failedRouterOSUpdateShowsItsMessage()
     Device* device = routerDevice(router);
     device->setArch(QStringLiteral("arm64"));
     device->setVersionRouterOS(QStringLiteral("7.12"));
-    DeviceViewInfoOS panel(device, m_appState.get(), m_health.get());
+    DeviceViewInfoOS panel(device, m_appState.get());
     panel.show();
     auto* offer = panel.findChild<OVButtonUpdate*>("routerOSUpdateButton");
     QVERIFY(offer);
@@ -231,9 +227,9 @@ void TestDeviceViewInfoOSRouter::panelsShowARefreshedDevice()
     QWidget window;
     auto* layout = new QHBoxLayout(&window);
     auto* left = new QVBoxLayout;
-    auto* os = new DeviceViewInfoOS(device, m_appState.get(), m_health.get());
+    auto* os = new DeviceViewInfoOS(device, m_appState.get());
     left->addWidget(os);
-    left->addWidget(new DeviceViewInfoHealth(device, m_health.get()));
+    left->addWidget(new DeviceViewInfoHealth(device));
     left->addStretch(1);
     layout->addLayout(left);
     auto* right = new QVBoxLayout;

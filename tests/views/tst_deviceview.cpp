@@ -11,7 +11,6 @@
 #include "views/DeviceViewInfoCharts.h"
 #include "views/DeviceViewInfoHealth.h"
 #include "views/EditingState.h"
-#include "views/HealthListState.h"
 #include "widgets/AppState.h"
 #include "widgets/OVButton.h"
 #include "widgets/Settings.h"
@@ -40,7 +39,6 @@ private:
     std::unique_ptr<PersistenceController> m_store;
     AppState m_state;
     EditingState m_editing;
-    HealthListState m_health;
     int m_counter = 0;
 };
 
@@ -67,13 +65,13 @@ Device* TestDeviceView::makeDevice(quint16 port)
 void TestDeviceView::placeholderWithoutAddressAndEditingHidesInformation()
 {
     Device* bare = m_store->insertDevice();
-    DeviceView empty(bare, m_state, m_editing, m_health);
+    DeviceView empty(bare, m_state, m_editing);
     empty.show();
     QVERIFY(empty.findChild<QLabel*>("placeholderLabel")->isVisible());
     QCOMPARE(empty.findChild<QLabel*>("placeholderLabel")->text(), QStringLiteral("Please add or select a device"));
 
     Device* device = makeDevice(1);
-    DeviceView view(device, m_state, m_editing, m_health);
+    DeviceView view(device, m_state, m_editing);
     view.show();
     QVERIFY(!view.findChild<QLabel*>("placeholderLabel")->isVisible());
     QVERIFY(view.findChild<DeviceViewConfig*>()->isVisible());
@@ -88,7 +86,7 @@ void TestDeviceView::placeholderWithoutAddressAndEditingHidesInformation()
 void TestDeviceView::settingsShowAndHidePanels()
 {
     Device* device = makeDevice(1);
-    DeviceViewInfo info(device, m_state, m_health);
+    DeviceViewInfo info(device, m_state);
     info.show();
     auto* health = info.findChild<DeviceViewInfoHealth*>();
     auto* charts = info.findChild<DeviceViewInfoCharts*>();
@@ -129,7 +127,7 @@ void TestDeviceView::statusLineShowsErrorThenFirstBusyFlag()
     QFETCH(QStringList, flags);
     QFETCH(QString, shown);
     Device* device = makeDevice(1);
-    DeviceViewInfo info(device, m_state, m_health);
+    DeviceViewInfo info(device, m_state);
     info.show();
     QCOMPARE(info.statusText(), QString());
     device->setError(error);
@@ -152,7 +150,7 @@ void TestDeviceView::statusLineShowsErrorThenFirstBusyFlag()
 void TestDeviceView::buttonsDisabledWhileAnyFlagIsSet()
 {
     Device* device = makeDevice(1);
-    DeviceViewInfo info(device, m_state, m_health);
+    DeviceViewInfo info(device, m_state);
     info.show();
     auto* reboot = info.findChild<OVButton*>("rebootButton");
     auto* shutdown = info.findChild<OVButton*>("shutdownButton");
@@ -172,7 +170,7 @@ void TestDeviceView::failedRebootShowsItsMessageAndEnablesButtons()
     // A port nobody listens on: the restart command fails at connect.
     Device* device = makeDevice(LocalPorts::closed());
     device->setError(QStringLiteral("an older message"));
-    DeviceViewInfo info(device, m_state, m_health);
+    DeviceViewInfo info(device, m_state);
     info.show();
     info.findChild<OVButton*>("rebootButton")->click();
     QVERIFY(device->rebooting());
@@ -190,7 +188,7 @@ void TestDeviceView::shutdownEndsWithoutRefresh()
     FakeApiRouter router(RouterData::typical());
     QVERIFY(router.start());
     Device* device = makeDevice(router.port());
-    DeviceViewInfo info(device, m_state, m_health);
+    DeviceViewInfo info(device, m_state);
     info.show();
     info.findChild<OVButton*>("shutdownButton")->click();
     QVERIFY(device->shuttingdown());

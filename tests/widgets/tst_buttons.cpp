@@ -3,9 +3,12 @@
 
 #include "support/TestMain.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QEnterEvent>
 #include <QHBoxLayout>
 #include <QImage>
+#include <QKeyEvent>
 #include <QTest>
 
 namespace {
@@ -63,6 +66,8 @@ private slots:
     void clickRunsActionOnce();
     void disabledButtonDoesNotAct();
     void keyboardActivation();
+    void heldKeyActsOnceOnRelease();
+    void screenReaderPressesTheButton();
     void updateButtonLooks();
     void updateButtonIsClickTargetOnly();
     void iconSizes();
@@ -174,6 +179,56 @@ void TestButtons::keyboardActivation()
     QTest::keyClick(&button, Qt::Key_Return);
     QTest::keyClick(&button, Qt::Key_A);
     QCOMPARE(runs, 2);
+}
+
+void TestButtons::heldKeyActsOnceOnRelease()
+{
+    // A held key repeats its press; the button must not run its action for each repeat (on the
+    // refresh toggle every run flips between starting and cancelling).
+    for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return}) {
+        int runs = 0;
+        OVButton button(
+            QStringLiteral("arrow.clockwise.circle"), QStringLiteral("Refresh"), QString(), [&runs] { ++runs; });
+        button.show();
+        const auto send = [&button, key](QEvent::Type type, bool repeat) {
+            QKeyEvent event(type, key, Qt::NoModifier, QString(), repeat);
+            QApplication::sendEvent(&button, &event);
+        };
+        send(QEvent::KeyPress, false);
+        QCOMPARE(runs, 0);
+        QVERIFY(button.isDown());
+        // The window system repeats a held key as release and press pairs marked as repeats.
+        for (int repeat = 0; repeat < 5; ++repeat) {
+            send(QEvent::KeyRelease, true);
+            send(QEvent::KeyPress, true);
+        }
+        QCOMPARE(runs, 0);
+        send(QEvent::KeyRelease, false);
+        QCOMPARE(runs, 1);
+        QVERIFY(!button.isDown());
+    }
+}
+
+void TestButtons::screenReaderPressesTheButton()
+{
+    int runs = 0;
+    OVButton button(QStringLiteral("power.circle"), QStringLiteral("Shutdown"), QStringLiteral("Shutdown the device"),
+        [&runs] { ++runs; });
+    button.show();
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&button);
+    QVERIFY(accessible);
+    QCOMPARE(accessible->role(), QAccessible::Button);
+    QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Shutdown"));
+    QAccessibleActionInterface* actions = accessible->actionInterface();
+    QVERIFY(actions);
+    QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    // The press is animated: the button shows itself down for a moment, then acts.
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_COMPARE(runs, 1);
+    button.setEnabled(false);
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    QTest::qWait(300);
+    QCOMPARE(runs, 1);
 }
 
 void TestButtons::updateButtonLooks()
