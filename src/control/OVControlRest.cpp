@@ -78,7 +78,7 @@ QCoro::Task<ValidateReturn> OVControlRest::makeCall(OVRequestCommand command)
     session->setTransferTimeout(timeoutMs);
     session->setCache(nullptr);
 
-    const ValidateReturn clear = Secrets::decrypt(password);
+    const ValidateReturn clear = co_await Secrets::decrypt(password);
     if (!clear.success)
         co_return ValidateReturn {false, clear.message, clear.response, {}};
     const QString clearPassword = clear.response.value_or(QString());

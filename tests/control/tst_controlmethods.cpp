@@ -13,7 +13,8 @@ namespace {
 QJsonDocument callOver(const QString& method, quint16 port, OVRequestCommand command)
 {
     const auto control = OVControl::forControlMethod(method, false, QStringLiteral("5"), QStringLiteral("127.0.0.1"),
-        QStringLiteral("admin"), Secrets::encrypt(QStringLiteral("secret")), QString::number(port), false);
+        QStringLiteral("admin"), QCoro::waitFor(Secrets::encrypt(QStringLiteral("secret"))), QString::number(port),
+        false);
     const ValidateReturn result = QCoro::waitFor(control->makeCall(command));
     if (!result.success)
         qWarning() << method << "failed:" << result.message;
