@@ -272,6 +272,23 @@ private slots:
         QCOMPARE(find<QLineEdit>("passwordLineEdit")->text(), QStringLiteral("Could not decrypt"));
     }
 
+    // The stored password reaches the form only when the keychain answers; a Save before that
+    // would store the empty field in its place.
+    void saveWaitsForTheStoredPassword()
+    {
+        showPanel();
+        click("editConfigurationButton");
+        QVERIFY(m_view->loadingPassword());
+        QVERIFY(!find<OVButton>("saveButton")->isEnabled());
+        m_view->saveConfiguration();
+        QVERIFY(!m_view->saving());
+        QTRY_COMPARE(find<QLineEdit>("passwordLineEdit")->text(), QStringLiteral("old secret"));
+        QVERIFY(find<OVButton>("saveButton")->isEnabled());
+        QVERIFY(m_editing->value());
+        QCOMPARE(QCoro::waitFor(Secrets::decrypt(m_device->password().value_or(QString()))).response,
+            QStringLiteral("old secret"));
+    }
+
     void checksBeforeSaving_data()
     {
         QTest::addColumn<QString>("address");
