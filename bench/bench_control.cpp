@@ -16,7 +16,7 @@ namespace {
 
 QString storedPassword()
 {
-    static const QString stored = Secrets::encrypt(QStringLiteral("secret"));
+    static const QString stored = QCoro::waitFor(Secrets::encrypt(QStringLiteral("secret")));
     return stored;
 }
 
@@ -59,7 +59,7 @@ void decryptPassword(benchmark::State& state)
 {
     const QString stored = storedPassword();
     for (auto _ : state)
-        benchmark::DoNotOptimize(Secrets::decrypt(stored));
+        benchmark::DoNotOptimize(QCoro::waitFor(Secrets::decrypt(stored)));
 }
 
 } // namespace

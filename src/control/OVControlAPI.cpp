@@ -101,8 +101,8 @@ bool isDecimalWholeNumber(const QString& text)
 
 QCoro::Task<ValidateReturn> OVControlAPI::makeCall(OVRequestCommand command)
 {
-    // The keychain is read here, on the calling thread, before anything is awaited.
-    const ValidateReturn clear = Secrets::decrypt(password);
+    // The keychain is awaited here, on the calling thread.
+    const ValidateReturn clear = co_await Secrets::decrypt(password);
     bool portOk = isDecimalWholeNumber(port);
     const qint64 portNumber = portOk ? port.toLongLong(&portOk, 10) : 0;
     if (!portOk)

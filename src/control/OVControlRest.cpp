@@ -201,7 +201,7 @@ QCoro::Task<ValidateReturn> OVControlRest::makeCall(OVRequestCommand command)
     auto session = std::make_shared<RestSession>(RestSession {timeoutMilliseconds(timeout), validSSL});
     const QString user = username;
 
-    const ValidateReturn clear = Secrets::decrypt(password);
+    const ValidateReturn clear = co_await Secrets::decrypt(password);
     if (!clear.success)
         co_return ValidateReturn {false, clear.message, clear.response, {}};
     const QString clearPassword = clear.response.value_or(QString());

@@ -441,7 +441,8 @@ ValidateReturn OVNetSFTP::uploadBlocking(
 QCoro::Task<ValidateReturn> OVNetSFTP::testSftp(QString address, QString username, QString password, QString sshport)
 {
     // The keychain is reached on this (main) thread; only copies go to the worker.
-    const Login login {address, username, Secrets::decrypt(password).response.value_or(QString()), sshport};
+    const ValidateReturn clear = co_await Secrets::decrypt(password);
+    const Login login {address, username, clear.response.value_or(QString()), sshport};
     co_return co_await QtConcurrent::run(&routerThreadPool(), &OVNetSFTP::testSftpBlocking, login);
 }
 
@@ -455,7 +456,8 @@ QCoro::Task<ValidateReturn> OVNetSFTP::upload(
 QCoro::Task<ValidateReturn> OVNetSFTP::upload(QString address, QString username, QString password, QString sshport,
     QString localPath, QString remotePath, Progress progress)
 {
-    const Login login {address, username, Secrets::decrypt(password).response.value_or(QString()), sshport};
+    const ValidateReturn clear = co_await Secrets::decrypt(password);
+    const Login login {address, username, clear.response.value_or(QString()), sshport};
     co_return co_await QtConcurrent::run(
         &routerThreadPool(), &OVNetSFTP::uploadBlocking, login, localPath, remotePath, progress);
 }

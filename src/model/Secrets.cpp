@@ -1,19 +1,25 @@
 #include "Secrets.h"
 
 #include <QByteArray>
+#include <QCoroFuture>
+#include <QCoroSignal>
+#include <QCoroTimer>
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QEventLoop>
+#include <QFuture>
 #include <QLockFile>
+#include <QPromise>
 #include <QStandardPaths>
 #include <QStringDecoder>
-#include <QTimer>
 
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <qt6keychain/keychain.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -29,6 +35,8 @@ static_assert(alphabetSize == 78);
 
 // Long enough for a desktop keyring to ask the user to unlock it.
 constexpr int keychainTimeoutMs = 120000;
+// How often a lock that another process holds is tried again.
+constexpr std::chrono::milliseconds lockPollInterval(25);
 
 void printLine(const QString& line)
 {
@@ -42,32 +50,32 @@ struct KeychainResult
     QString text;
 };
 
-// The one place where the keychain is waited for synchronously: the job runs in a local event
-// loop with a bound. A job that outlives the bound deletes itself when it finally ends.
-KeychainResult runJob(std::unique_ptr<QKeychain::Job> job)
+// A job is done with once its finished signal has been delivered; it goes on the next turn of the
+// event loop rather than inside the delivery.
+struct DeleteLater
+{
+    void operator()(QObject* object) const { object->deleteLater(); }
+};
+using KeychainJob = std::unique_ptr<QKeychain::Job, DeleteLater>;
+
+// Runs one job, suspending until it ends or the bound passes. A job that outlives the bound
+// deletes itself when it finally ends.
+QCoro::Task<KeychainResult> runJob(KeychainJob job)
 {
     job->setAutoDelete(false);
     job->setInsecureFallback(false);
-    QEventLoop loop;
-    bool finished = false;
-    QObject::connect(job.get(), &QKeychain::Job::finished, &loop, [&] {
-        finished = true;
-        loop.quit();
-    });
-    QTimer::singleShot(keychainTimeoutMs, &loop, &QEventLoop::quit);
+    // Connected before the job starts, so that its end cannot be missed.
+    auto finished = qCoro(job.get(), &QKeychain::Job::finished, std::chrono::milliseconds(keychainTimeoutMs));
     job->start();
-    if (!finished)
-        loop.exec();
-    if (!finished) {
-        job->disconnect(&loop);
+    if (!(co_await std::move(finished))) {
         job->setAutoDelete(true);
         job.release();
-        return {};
+        co_return KeychainResult {};
     }
     KeychainResult result {job->error(), {}};
     if (auto* read = qobject_cast<QKeychain::ReadPasswordJob*>(job.get()))
         result.text = read->textData();
-    return result;
+    co_return result;
 }
 
 [[noreturn]] void keychainFailure(const QString& name, QKeychain::Error code)
@@ -108,11 +116,11 @@ std::optional<QByteArray> aes128cbc(bool encipher, const QByteArray& key, const 
     return out;
 }
 
-KeychainResult readItem(const QString& name)
+QCoro::Task<KeychainResult> readItem(const QString& name)
 {
-    auto read = std::make_unique<QKeychain::ReadPasswordJob>(keychainService);
+    auto* read = new QKeychain::ReadPasswordJob(keychainService);
     read->setKey(name);
-    return runJob(std::move(read));
+    return runJob(KeychainJob(read));
 }
 
 QString lockFilePath()
@@ -121,6 +129,53 @@ QString lockFilePath()
     if (dir.isEmpty())
         dir = QDir::tempPath();
     return dir + QStringLiteral("/orvanta-keychain.lock");
+}
+
+// The item's text, made and stored first when missing. A refused store stops the application.
+QCoro::Task<QString> initEnc(QString name)
+{
+    const KeychainResult found = co_await readItem(name);
+    if (found.error == QKeychain::NoError)
+        co_return found.text;
+    // Only a missing item may be made anew: replacing an item that merely could not be read
+    // would make every stored password unreadable.
+    if (found.error != QKeychain::EntryNotFound)
+        keychainFailure(name, found.error);
+
+    // Two processes making the same item at once would each encipher with a key that the other
+    // then overwrites; whoever comes second must take the first one's value instead. The other
+    // process may hold the lock while its user answers an unlock prompt, so it is polled for
+    // rather than waited on. Past the bound the item is made anyway: a process that hangs with
+    // the lock must not keep this one from ever starting.
+    QLockFile lock(lockFilePath());
+    const QDeadlineTimer lockDeadline(keychainTimeoutMs);
+    while (!lock.tryLock(0) && !lockDeadline.hasExpired())
+        co_await QCoro::sleepFor(lockPollInterval);
+    const KeychainResult again = co_await readItem(name);
+    if (again.error == QKeychain::NoError)
+        co_return again.text;
+    if (again.error != QKeychain::EntryNotFound)
+        keychainFailure(name, again.error);
+
+    printLine(QStringLiteral("Info: ") + name + QStringLiteral(" does not exist, creating..."));
+    const QString value = Secrets::randomString(16);
+    auto* write = new QKeychain::WritePasswordJob(keychainService);
+    write->setKey(name);
+    write->setTextData(value);
+    const KeychainResult stored = co_await runJob(KeychainJob(write));
+    if (stored.error != QKeychain::NoError)
+        keychainFailure(name, stored.error);
+    co_return value;
+}
+
+using Keys = std::pair<QString, QString>;
+
+// The load that is waiting for the keychain right now, if any. It is dropped the moment it has
+// its answer: nothing read from the keychain outlives the calls that were waiting for it.
+std::optional<QFuture<Keys>>& pendingLoad()
+{
+    static std::optional<QFuture<Keys>> pending;
+    return pending;
 }
 
 } // namespace
@@ -149,75 +204,58 @@ QString randomString(int length)
     return result;
 }
 
-QString initEnc(const QString& name)
+QCoro::Task<std::pair<QString, QString>> loadKeys()
 {
-    const KeychainResult found = readItem(name);
-    if (found.error == QKeychain::NoError)
-        return found.text;
-    // Only a missing item may be made anew: replacing an item that merely could not be read
-    // would make every stored password unreadable.
-    if (found.error != QKeychain::EntryNotFound)
-        keychainFailure(name, found.error);
-
-    // Two processes making the same item at once would each encipher with a key that the other
-    // then overwrites; whoever comes second must take the first one's value instead.
-    QLockFile lock(lockFilePath());
-    lock.tryLock(keychainTimeoutMs);
-    const KeychainResult again = readItem(name);
-    if (again.error == QKeychain::NoError)
-        return again.text;
-    if (again.error != QKeychain::EntryNotFound)
-        keychainFailure(name, again.error);
-
-    printLine(QStringLiteral("Info: ") + name + QStringLiteral(" does not exist, creating..."));
-    const QString value = randomString(16);
-    auto write = std::make_unique<QKeychain::WritePasswordJob>(keychainService);
-    write->setKey(name);
-    write->setTextData(value);
-    const KeychainResult stored = runJob(std::move(write));
-    if (stored.error != QKeychain::NoError)
-        keychainFailure(name, stored.error);
-    return value;
+    std::optional<QFuture<Keys>>& pending = pendingLoad();
+    if (pending) {
+        QFuture<Keys> shared = *pending;
+        co_return co_await shared;
+    }
+    QPromise<Keys> promise;
+    pending = promise.future();
+    promise.start();
+    QString iv = co_await initEnc(ivItem);
+    QString key = co_await initEnc(keyItem);
+    Keys keys {std::move(iv), std::move(key)};
+    pending.reset();
+    promise.addResult(keys);
+    promise.finish();
+    co_return keys;
 }
 
-std::pair<QString, QString> loadKeys()
+QCoro::Task<QString> encrypt(QString password)
 {
-    QString iv = initEnc(ivItem);
-    QString key = initEnc(keyItem);
-    return {std::move(iv), std::move(key)};
-}
-
-QString encrypt(const QString& password)
-{
-    const auto [iv, key] = loadKeys();
+    const Keys keys = co_await loadKeys();
+    const auto& [iv, key] = keys;
     const auto cipher = aes128cbc(true, key.toUtf8(), iv.toUtf8(), password.toUtf8());
     if (!cipher)
         qFatal("Secrets.encrypt: the keychain items are not 16-byte texts");
-    return QString::fromLatin1(cipher->toBase64());
+    co_return QString::fromLatin1(cipher->toBase64());
 }
 
-ValidateReturn decrypt(const QString& stored)
+QCoro::Task<ValidateReturn> decrypt(QString stored)
 {
-    const auto [iv, key] = loadKeys();
+    const Keys keys = co_await loadKeys();
+    const auto& [iv, key] = keys;
     ValidateReturn result = ValidateReturn::ok();
     result.response = couldNotDecrypt;
 
     const QByteArray base64 = stored.toLatin1();
     if (base64.size() % 4 != 0 || QString::fromLatin1(base64) != stored)
-        return result;
+        co_return result;
     const auto decoded = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
-        return result;
+        co_return result;
     const auto plain = aes128cbc(false, key.toUtf8(), iv.toUtf8(), decoded.decoded);
     if (!plain)
-        return result;
+        co_return result;
     QStringDecoder toUtf16(
         QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const QString text = toUtf16(*plain);
     if (toUtf16.hasError())
-        return result;
+        co_return result;
     result.response = text;
-    return result;
+    co_return result;
 }
 
 } // namespace Secrets

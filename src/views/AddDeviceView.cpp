@@ -4,6 +4,7 @@
 #include "DeviceFormState.h"
 #include "model/Device.h"
 #include "model/PersistenceController.h"
+#include "model/Secrets.h"
 #include "model/Validate.h"
 #include "widgets/AppState.h"
 #include "widgets/OutlinedFrame.h"
@@ -154,22 +155,23 @@ QCoro::Task<> AddDeviceView::runAttempt(
     ValidateReturn result = ValidateReturn::ok();
     if (validateOnAdd)
         result = co_await DeviceAccount::test(account);
-    saveDevice(view, appState, account, validateOnAdd, result);
+    const QString enciphered = co_await Secrets::encrypt(account.password);
+    saveDevice(view, appState, account, enciphered, result);
 }
 
 void AddDeviceView::saveDevice(const QPointer<AddDeviceView>& view, const QPointer<AppState>& appState,
-    const DeviceAccount& account, bool validated, const ValidateReturn& result)
+    const DeviceAccount& account, const QString& enciphered, const ValidateReturn& result)
 {
     ValidateReturn outcome = result;
-    if (outcome.success && validated) {
+    if (outcome.success) {
         // Another attempt (the form reopened after Cancel) may have stored the same address while
-        // this one waited for the router.
+        // this one waited for the router or the keychain.
         outcome = Validate::address(account.address, 0);
     }
     if (outcome.success) {
         PersistenceController& store = PersistenceController::shared();
         Device* device = store.insertDevice();
-        account.writeTo(*device);
+        account.writeTo(*device, enciphered);
         store.saveOrDie();
         // Once this form is gone the flag belongs to whatever form the user opened since: an
         // attempt left running after Cancel must not close it.

@@ -41,7 +41,7 @@ private:
     static QCoro::Task<> runAttempt(
         QPointer<AddDeviceView> view, QPointer<AppState> appState, DeviceAccount account, bool validateOnAdd);
     static void saveDevice(const QPointer<AddDeviceView>& view, const QPointer<AppState>& appState,
-        const DeviceAccount& account, bool validated, const ValidateReturn& result);
+        const DeviceAccount& account, const QString& enciphered, const ValidateReturn& result);
 
     void setError(const QString& error);
     void setAdding(bool adding);

@@ -25,7 +25,7 @@ DeviceAccount DeviceAccount::fromForm(const DeviceFormState& state)
 
 QCoro::Task<ValidateReturn> DeviceAccount::test(DeviceAccount account)
 {
-    const QString enciphered = Secrets::encrypt(account.password);
+    const QString enciphered = co_await Secrets::encrypt(account.password);
     const ValidateReturn sftp
         = co_await OVNetSFTP::testSftp(account.address, account.username, enciphered, account.sshport);
     if (!sftp.success)
@@ -36,11 +36,11 @@ QCoro::Task<ValidateReturn> DeviceAccount::test(DeviceAccount account)
     co_return co_await control->makeCall(OVRequestCommand::system_routerboard);
 }
 
-void DeviceAccount::writeTo(Device& device) const
+void DeviceAccount::writeTo(Device& device, const QString& enciphered) const
 {
     device.setAddress(address);
     device.setControlMethod(controlMethod);
-    device.setPassword(Secrets::encrypt(password));
+    device.setPassword(enciphered);
     device.setPort(port);
     device.setSshport(sshport);
     device.setSsl(ssl);

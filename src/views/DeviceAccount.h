@@ -29,6 +29,7 @@ struct DeviceAccount
     // and its reason), then one system_routerboard call over the chosen control method.
     static QCoro::Task<ValidateReturn> test(DeviceAccount account);
 
-    // Writes the seven connection attributes, the password enciphered. Does not save the store.
-    void writeTo(Device& device) const;
+    // Writes the seven connection attributes, the password as `enciphered` (the password
+    // enciphered, which the caller awaits first). Does not save the store.
+    void writeTo(Device& device, const QString& enciphered) const;
 };

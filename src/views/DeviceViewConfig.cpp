@@ -199,7 +199,12 @@ void DeviceViewConfig::loadDeviceIntoForm()
     m_state->setAddress(device.address().value_or(QString()));
     m_state->setControlMethod(device.controlMethod().value_or(QString()));
     const std::optional<QString> stored = device.password();
-    m_state->setPassword(stored ? Secrets::decrypt(*stored).response.value_or(QString()) : QString());
+    // The clear password follows when the keychain answers; until then Save waits.
+    m_state->setPassword(QString());
+    ++m_passwordLoad;
+    setLoadingPassword(stored.has_value());
+    if (stored)
+        loadPassword(QPointer<DeviceViewConfig>(this), m_passwordLoad, *stored);
     m_state->setPort(device.port().value_or(QString()));
     m_state->setSshport(device.sshport().value_or(QString()));
     m_state->setSsl(device.ssl());
@@ -210,9 +215,21 @@ void DeviceViewConfig::loadDeviceIntoForm()
         m_state->setServiceName(m_state->ssl() ? QStringLiteral("API-SSL") : QStringLiteral("API"));
 }
 
+QCoro::Task<> DeviceViewConfig::loadPassword(QPointer<DeviceViewConfig> view, int load, QString stored)
+{
+    const ValidateReturn clear = co_await Secrets::decrypt(stored);
+    // A later load (the form reopened, a save) owns the field now.
+    if (!view || view->m_passwordLoad != load)
+        co_return;
+    // What the user typed meanwhile stays.
+    if (view->m_state->password().isEmpty())
+        view->m_state->setPassword(clear.response.value_or(QString()));
+    view->setLoadingPassword(false);
+}
+
 void DeviceViewConfig::saveConfiguration()
 {
-    if (m_saving || !m_device)
+    if (m_saving || m_loadingPassword || !m_device)
         return;
     setSaving(true);
     if (!checkBeforeSave()) {
@@ -245,11 +262,12 @@ QCoro::Task<> DeviceViewConfig::runSave(QPointer<DeviceViewConfig> view, QPointe
     ValidateReturn result = ValidateReturn::ok();
     if (validateOnEdit)
         result = co_await DeviceAccount::test(account);
+    const QString enciphered = co_await Secrets::encrypt(account.password);
     if (device && !device->isDeleted()) {
         if (!result.success) {
             device->setError(result.message);
         } else {
-            account.writeTo(*device);
+            account.writeTo(*device, enciphered);
             PersistenceController::shared().saveOrDie();
             device->setError(QString());
             // Closed rather than flipped: a Cancel pressed while the test ran has already closed
@@ -269,8 +287,14 @@ void DeviceViewConfig::setSaving(bool saving)
     if (m_saving == saving)
         return;
     m_saving = saving;
-    m_form->setBusy(saving);
+    m_form->setBusy(m_saving || m_loadingPassword);
     updateMessages();
+}
+
+void DeviceViewConfig::setLoadingPassword(bool loading)
+{
+    m_loadingPassword = loading;
+    m_form->setBusy(m_saving || m_loadingPassword);
 }
 
 void DeviceViewConfig::updateFromDevice()

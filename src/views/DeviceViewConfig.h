@@ -40,7 +40,9 @@ public:
     static QString sizeText(const std::optional<QString>& bytes);
 
     void toggleEditing();
+    // Fills the form from the device; the clear password follows once the keychain answers.
     void loadDeviceIntoForm();
+    bool loadingPassword() const { return m_loadingPassword; }
     void saveConfiguration();
     // The synchronous form check; a failure's message goes into the device's error.
     bool checkBeforeSave();
@@ -50,10 +52,12 @@ private:
     // the panel meanwhile; the values written are the ones that passed the check.
     static QCoro::Task<> runSave(QPointer<DeviceViewConfig> view, QPointer<Device> device,
         QPointer<EditingState> editing, DeviceAccount account, bool validateOnEdit);
+    static QCoro::Task<> loadPassword(QPointer<DeviceViewConfig> view, int load, QString stored);
 
     QWidget* buildSummary();
     DeviceFormColumn* buildForm();
     void setSaving(bool saving);
+    void setLoadingPassword(bool loading);
     void updateFromDevice();
     void updateFace();
     void updateMessages();
@@ -62,6 +66,8 @@ private:
     EditingState& m_editing;
     DeviceFormState* m_state = nullptr;
     bool m_saving = false;
+    bool m_loadingPassword = false;
+    int m_passwordLoad = 0;
     bool m_hiddenForNoAddress = false;
     QString m_pictureName;
 

@@ -208,12 +208,12 @@ void TestContentView::refreshOnSelectEndsWithTheRoutersAnswer()
 
     Device* good = addDevice("127.0.0.1");
     good->setUsername(QStringLiteral("admin"));
-    good->setPassword(Secrets::encrypt(QStringLiteral("secret")));
+    good->setPassword(QCoro::waitFor(Secrets::encrypt(QStringLiteral("secret"))));
     good->setPort(QString::number(router.port()));
     good->setError(QStringLiteral("old message"));
     Device* unreachable = addDevice("localhost");
     unreachable->setUsername(QStringLiteral("admin"));
-    unreachable->setPassword(Secrets::encrypt(QStringLiteral("secret")));
+    unreachable->setPassword(QCoro::waitFor(Secrets::encrypt(QStringLiteral("secret"))));
     unreachable->setPort(QString::number(closedPort));
     m_store->saveOrDie();
 

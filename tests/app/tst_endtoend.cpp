@@ -129,7 +129,8 @@ void TestEndToEnd::wholeRoad()
     QCOMPARE(store.devices().size(), 1);
     QPointer<Device> device = store.devices().first();
     QCOMPARE(device->address(), std::optional<QString>("127.0.0.1"));
-    QCOMPARE(Secrets::decrypt(device->password().value_or(QString())).response, std::optional<QString>(data.password));
+    QCOMPARE(QCoro::waitFor(Secrets::decrypt(device->password().value_or(QString()))).response,
+        std::optional<QString>(data.password));
 
     // Select it: the refresh fills the panels.
     auto* view = qobject_cast<ContentView*>(window->centralWidget());

@@ -36,7 +36,8 @@ struct Call
 ValidateReturn run(const Call& call, quint16 routerPort, OVRequestCommand command)
 {
     OVControlAPI control(call.validSSL, call.timeout, QStringLiteral("127.0.0.1"), call.username,
-        Secrets::encrypt(call.password), call.port.isNull() ? QString::number(routerPort) : call.port, call.ssl);
+        QCoro::waitFor(Secrets::encrypt(call.password)), call.port.isNull() ? QString::number(routerPort) : call.port,
+        call.ssl);
     return QCoro::waitFor(control.makeCall(command));
 }
 

@@ -13,7 +13,8 @@ namespace {
 QJsonDocument callOver(const QString& method, bool ssl, quint16 port, OVRequestCommand command)
 {
     const auto control = OVControl::forControlMethod(method, false, QStringLiteral("5"), QStringLiteral("127.0.0.1"),
-        QStringLiteral("admin"), Secrets::encrypt(QStringLiteral("secret")), QString::number(port), ssl);
+        QStringLiteral("admin"), QCoro::waitFor(Secrets::encrypt(QStringLiteral("secret"))), QString::number(port),
+        ssl);
     const ValidateReturn result = QCoro::waitFor(control->makeCall(command));
     if (!result.success)
         qWarning() << method << ssl << "failed:" << result.message;

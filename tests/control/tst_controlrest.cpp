@@ -25,8 +25,8 @@ struct Call
 
 ValidateReturn run(const Call& call, quint16 port, OVRequestCommand command)
 {
-    OVControlRest control(call.validSSL, call.timeout, call.address, call.username, Secrets::encrypt(call.password),
-        QString::number(port), true);
+    OVControlRest control(call.validSSL, call.timeout, call.address, call.username,
+        QCoro::waitFor(Secrets::encrypt(call.password)), QString::number(port), true);
     return QCoro::waitFor(control.makeCall(command));
 }
 

@@ -87,7 +87,7 @@ private slots:
         qputenv("HOME", m_home.path().toUtf8());
         QVERIFY(QDir(m_home.path()).mkpath(QStringLiteral(".ssh")));
         QVERIFY2(m_server.start(), qPrintable(m_server.errorText()));
-        m_storedPassword = Secrets::encrypt(m_server.password());
+        m_storedPassword = QCoro::waitFor(Secrets::encrypt(m_server.password()));
     }
 
     void cleanup() { QFile::remove(knownHostsPath()); }
@@ -131,7 +131,7 @@ private slots:
 
     void wrongPasswordFailsAtAuthentication()
     {
-        const ValidateReturn result = login(Secrets::encrypt(QStringLiteral("not the password")));
+        const ValidateReturn result = login(QCoro::waitFor(Secrets::encrypt(QStringLiteral("not the password"))));
         QVERIFY(!result.success);
         QVERIFY2(
             result.message.contains(QStringLiteral("Access denied"), Qt::CaseInsensitive), qPrintable(result.message));
@@ -290,9 +290,9 @@ private slots:
         };
         QElapsedTimer timer;
         timer.start();
-        const ValidateReturn result = QCoro::waitFor(
-            OVNetSFTP::upload(QStringLiteral("127.0.0.1"), doomed.user(), Secrets::encrypt(doomed.password()),
-                QString::number(doomed.port()), localPath, QStringLiteral("/gone.npk"), kill));
+        const ValidateReturn result = QCoro::waitFor(OVNetSFTP::upload(QStringLiteral("127.0.0.1"), doomed.user(),
+            QCoro::waitFor(Secrets::encrypt(doomed.password())), QString::number(doomed.port()), localPath,
+            QStringLiteral("/gone.npk"), kill));
         QVERIFY(killed);
         QVERIFY(!result.success);
         QVERIFY(!result.message.isEmpty());

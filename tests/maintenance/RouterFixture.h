@@ -29,7 +29,7 @@ public:
         device = store.insertDevice();
         device->setAddress(QStringLiteral("127.0.0.1"));
         device->setUsername(QStringLiteral("admin"));
-        device->setPassword(Secrets::encrypt(QStringLiteral("secret")));
+        device->setPassword(QCoro::waitFor(Secrets::encrypt(QStringLiteral("secret"))));
         device->setArch(QStringLiteral("arm64"));
     }
 

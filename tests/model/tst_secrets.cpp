@@ -1,13 +1,16 @@
 #include "model/Secrets.h"
 #include "support/TestMain.h"
 
+#include <QCoroTask>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <openssl/evp.h>
 
@@ -24,7 +27,7 @@ constexpr int processTimeoutMs = 60000;
 // the application itself would never write.
 QByteArray rawEncipher(const QByteArray& plain, bool padding)
 {
-    const auto [iv, key] = Secrets::loadKeys();
+    const auto [iv, key] = QCoro::waitFor(Secrets::loadKeys());
     std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
     EVP_EncryptInit_ex(context.get(), EVP_aes_128_cbc(), nullptr,
         reinterpret_cast<const unsigned char*>(key.toUtf8().constData()),
@@ -45,6 +48,70 @@ QString selfPath()
     return QCoreApplication::applicationFilePath();
 }
 
+QString encrypted(const QString& password)
+{
+    return QCoro::waitFor(Secrets::encrypt(password));
+}
+
+QString decrypted(const QString& stored)
+{
+    return QCoro::waitFor(Secrets::decrypt(stored)).response.value_or(QString());
+}
+
+// Calls that overlap on a keychain without items, started ten milliseconds apart so that they
+// arrive while the first one reads, holds the lock and writes; a timer ticks throughout.
+constexpr int overlappingCalls = 20;
+
+struct OverlapRun
+{
+    QStringList ciphers = QStringList(overlappingCalls, QString());
+    int running = overlappingCalls;
+    QElapsedTimer sinceTick;
+    qint64 longestPause = 0;
+};
+
+QCoro::Task<> verifyOverlap(OverlapRun* run)
+{
+    int deciphered = 0;
+    for (int i = 0; i < overlappingCalls; ++i) {
+        const ValidateReturn clear = co_await Secrets::decrypt(run->ciphers[i]);
+        if (clear.response == QStringLiteral("pw%1").arg(i))
+            ++deciphered;
+    }
+    std::printf("deciphered %d of %d\n", deciphered, overlappingCalls);
+    std::printf("longest pause between ticks: %lld ms\n", qMax(run->longestPause, run->sinceTick.elapsed()));
+    std::fflush(stdout);
+    QCoreApplication::quit();
+}
+
+// Even calls encipher; odd ones decipher a text that is no cipher first, then encipher.
+QCoro::Task<> overlappingCall(int index, OverlapRun* run)
+{
+    if (index % 2 == 1) {
+        const ValidateReturn clear = co_await Secrets::decrypt(QStringLiteral("abc"));
+        if (clear.response != QStringLiteral("Could not decrypt"))
+            std::printf("call %d deciphered \"abc\"\n", index);
+    }
+    run->ciphers[index] = co_await Secrets::encrypt(QStringLiteral("pw%1").arg(index));
+    if (--run->running == 0)
+        verifyOverlap(run);
+}
+
+int runOverlapping()
+{
+    OverlapRun run;
+    QTimer ticker;
+    ticker.setInterval(100);
+    QObject::connect(
+        &ticker, &QTimer::timeout, [&run] { run.longestPause = qMax(run.longestPause, run.sinceTick.restart()); });
+    run.sinceTick.start();
+    ticker.start();
+    for (int i = 0; i < overlappingCalls; ++i)
+        QTimer::singleShot(
+            std::chrono::milliseconds(i * 10), Qt::PreciseTimer, [i, &run] { overlappingCall(i, &run); });
+    return QCoreApplication::exec();
+}
+
 } // namespace
 
 class TestSecrets : public QObject
@@ -59,6 +126,7 @@ private slots:
     void valueSurvivesIntoTheNextProcess();
     void firstUseCreatesBothItemsOnce();
     void simultaneousFirstUsesAgreeOnTheKeys();
+    void overlappingFirstUsesMakeEachItemOnce();
     void unreachableKeychainStopsWithResultCode();
 
 private:
@@ -102,12 +170,12 @@ void TestSecrets::roundTrip()
 {
     QFETCH(QString, password);
     QFETCH(int, storedLength);
-    const QString stored = Secrets::encrypt(password);
+    const QString stored = encrypted(password);
     QCOMPARE(stored.size(), storedLength);
     QVERIFY(QByteArray::fromBase64Encoding(stored.toLatin1(), QByteArray::AbortOnBase64DecodingErrors));
     QVERIFY(stored != password);
 
-    const ValidateReturn clear = Secrets::decrypt(stored);
+    const ValidateReturn clear = QCoro::waitFor(Secrets::decrypt(stored));
     QVERIFY(clear.success);
     QCOMPARE(clear.message, QString());
     QCOMPARE(clear.response, std::optional<QString>(password));
@@ -120,8 +188,8 @@ void TestSecrets::undecipherable_data()
     QTest::newRow("not base64") << QStringLiteral("abc");
     QTest::newRow("empty") << QString();
     QTest::newRow("not whole blocks") << QStringLiteral("AAAA");
-    QTest::newRow("line break") << Secrets::encrypt(QStringLiteral("x")).insert(4, QLatin1Char('\n'));
-    QTest::newRow("missing padding") << Secrets::encrypt(QStringLiteral("x")).remove(QLatin1Char('='));
+    QTest::newRow("line break") << encrypted(QStringLiteral("x")).insert(4, QLatin1Char('\n'));
+    QTest::newRow("missing padding") << encrypted(QStringLiteral("x")).remove(QLatin1Char('='));
     QTest::newRow("bad padding") << QString::fromLatin1(rawEncipher(QByteArray(16, '\0'), false));
     QTest::newRow("not utf-8") << QString::fromLatin1(rawEncipher("\xff\xfe\x80", true));
 }
@@ -129,7 +197,7 @@ void TestSecrets::undecipherable_data()
 void TestSecrets::undecipherable()
 {
     QFETCH(QString, stored);
-    const ValidateReturn clear = Secrets::decrypt(stored);
+    const ValidateReturn clear = QCoro::waitFor(Secrets::decrypt(stored));
     QVERIFY(clear.success);
     QCOMPARE(clear.message, QString());
     QCOMPARE(clear.response, std::optional<QString>(QStringLiteral("Could not decrypt")));
@@ -138,7 +206,7 @@ void TestSecrets::undecipherable()
 void TestSecrets::valueSurvivesIntoTheNextProcess()
 {
     const QString password = QStringLiteral("näxt-prøcess");
-    const QString stored = Secrets::encrypt(password);
+    const QString stored = encrypted(password);
     QProcess child;
     child.start(selfPath(), {QStringLiteral("--decrypt"), stored});
     QVERIFY(child.waitForFinished(processTimeoutMs));
@@ -210,6 +278,25 @@ void TestSecrets::simultaneousFirstUsesAgreeOnTheKeys()
     QCOMPARE(QString::fromUtf8(*output), expected);
 }
 
+void TestSecrets::overlappingFirstUsesMakeEachItemOnce()
+{
+    const auto output = runInFreshKeyring(selfPath(), {QStringLiteral("--overlapping")});
+    if (!output)
+        QSKIP("runs only through the test script, which provides the keyring helper");
+    const QString text = QString::fromUtf8(*output);
+    QVERIFY2(!text.startsWith(QStringLiteral("failed: ")), qPrintable(text));
+    QCOMPARE(text.count(QStringLiteral("Info: orvanta_iv does not exist, creating...\n")), 1);
+    QCOMPARE(text.count(QStringLiteral("Info: orvanta_key does not exist, creating...\n")), 1);
+    QCOMPARE(text.count(QStringLiteral("Info: ")), 2);
+    QVERIFY2(text.contains(QStringLiteral("deciphered 20 of 20\n")), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("call ")), qPrintable(text));
+    const QRegularExpressionMatch pause
+        = QRegularExpression(QStringLiteral("longest pause between ticks: (\\d+) ms")).match(text);
+    QVERIFY2(pause.hasMatch(), qPrintable(text));
+    // The timer asks for 100 ms; a busy machine may add to that, a blocked thread adds seconds.
+    QVERIFY2(pause.captured(1).toInt() < 3000, qPrintable(text));
+}
+
 void TestSecrets::unreachableKeychainStopsWithResultCode()
 {
     // Without a keychain nothing can be read or made; the application must stop rather than
@@ -240,22 +327,22 @@ int main(int argc, char* argv[])
             list << QString::fromLocal8Bit(argv[i]);
         return list;
     }();
-    const QStringList modes {QStringLiteral("--decrypt"), QStringLiteral("--encrypt"), QStringLiteral("--first-use")};
+    const QStringList modes {QStringLiteral("--decrypt"), QStringLiteral("--encrypt"), QStringLiteral("--first-use"),
+        QStringLiteral("--overlapping")};
     if (args.size() >= 2 && modes.contains(args[1])) {
         QCoreApplication app(argc, argv);
         if (args[1] == QLatin1String("--encrypt")) {
-            std::puts(Secrets::encrypt(args.value(2)).toUtf8().constData());
+            std::puts(encrypted(args.value(2)).toUtf8().constData());
         } else if (args[1] == QLatin1String("--decrypt")) {
-            std::puts(Secrets::decrypt(args.value(2)).response.value_or(QString()).toUtf8().constData());
+            std::puts(decrypted(args.value(2)).toUtf8().constData());
+        } else if (args[1] == QLatin1String("--overlapping")) {
+            return runOverlapping();
         } else {
-            const QString first = Secrets::encrypt(QStringLiteral("first"));
+            const QString first = encrypted(QStringLiteral("first"));
             std::puts("-- later --");
             std::fflush(stdout);
-            std::puts(Secrets::decrypt(first).response.value_or(QString()).toUtf8().constData());
-            std::puts(Secrets::decrypt(Secrets::encrypt(QStringLiteral("second")))
-                          .response.value_or(QString())
-                          .toUtf8()
-                          .constData());
+            std::puts(decrypted(first).toUtf8().constData());
+            std::puts(decrypted(encrypted(QStringLiteral("second"))).toUtf8().constData());
         }
         std::fflush(stdout);
         return 0;

@@ -11,7 +11,7 @@ Device* RouterDevice::insert(PersistenceController& store, const QString& contro
     device->setControlMethod(controlMethod);
     device->setPort(QString::number(port));
     device->setUsername(QStringLiteral("admin"));
-    device->setPassword(Secrets::encrypt(QStringLiteral("secret")));
+    device->setPassword(QCoro::waitFor(Secrets::encrypt(QStringLiteral("secret"))));
     device->setSsl(controlMethod == QLatin1String("REST"));
     return device;
 }

@@ -114,7 +114,7 @@ void TestDeviceViewInfoOSRouter::refreshFromTheRouter()
     QCOMPARE(items.at(1).name, QStringLiteral("cpu-temperature"));
 
     // A router that turns the credentials away: the message lands in the device's error.
-    device->setPassword(Secrets::encrypt(QStringLiteral("wrong")));
+    device->setPassword(QCoro::waitFor(Secrets::encrypt(QStringLiteral("wrong"))));
     refresh->click();
     QTRY_VERIFY_WITH_TIMEOUT(!device->refreshing(), 15000);
     QVERIFY(!device->error().value_or(QString()).isEmpty());

@@ -219,6 +219,8 @@ private slots:
         type("portLineEdit", QString::number(listener.serverPort()));
         type("sshPortLineEdit", QString::number(listener.serverPort()));
         click("addButton");
+        // Only the keychain is waited for.
+        QTRY_VERIFY(!m_view->adding());
 
         QVERIFY(!m_appState->showAddDevice());
         QCOMPARE(status(), QString());
@@ -233,7 +235,8 @@ private slots:
         QCOMPARE(device->sshport(), QString::number(listener.serverPort()));
         QVERIFY(device->ssl());
         QVERIFY(device->password() != QStringLiteral("pass word!"));
-        QCOMPARE(Secrets::decrypt(device->password().value_or(QString())).response, QStringLiteral("pass word!"));
+        QCOMPARE(QCoro::waitFor(Secrets::decrypt(device->password().value_or(QString()))).response,
+            QStringLiteral("pass word!"));
         QVERIFY(!device->model().has_value());
         QVERIFY(!device->error().has_value());
         QVERIFY(!device->lastupdated().has_value());
@@ -322,7 +325,8 @@ private slots:
         QCOMPARE(devices.size(), 1);
         QCOMPARE(devices.first()->controlMethod(), rest ? QStringLiteral("REST") : QStringLiteral("API"));
         QCOMPARE(devices.first()->ssl(), rest);
-        QCOMPARE(Secrets::decrypt(devices.first()->password().value_or(QString())).response, QStringLiteral("secret"));
+        QCOMPARE(QCoro::waitFor(Secrets::decrypt(devices.first()->password().value_or(QString()))).response,
+            QStringLiteral("secret"));
     }
 
     void routerRefusalIsShownUnprefixed()
@@ -340,7 +344,7 @@ private slots:
         // The control method words its own failure; the form shows it as it is.
         const std::unique_ptr<OVControl> control = OVControl::forControlMethod(QStringLiteral("API"), false,
             QStringLiteral("5"), QStringLiteral("127.0.0.1"), QStringLiteral("admin"),
-            Secrets::encrypt(QStringLiteral("secret")), QString::number(apiRouter.port()), false);
+            QCoro::waitFor(Secrets::encrypt(QStringLiteral("secret"))), QString::number(apiRouter.port()), false);
         const ValidateReturn direct = QCoro::waitFor(control->makeCall(OVRequestCommand::system_routerboard));
         QVERIFY(!direct.success);
         QCOMPARE(status(), direct.message);
@@ -399,6 +403,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_view));
         fillPlainApi(apiRouter.port(), ssh.port(), QStringLiteral("secret"));
         click("addButton");
+        QTRY_VERIFY(!m_view->adding());
         QCOMPARE(stored().size(), 1);
 
         QTRY_VERIFY_WITH_TIMEOUT(!first->adding(), NetworkBound);

@@ -55,6 +55,13 @@ private:
 
     void type(const char* field, const QString& text) { WidgetInput::retype(find<QLineEdit>(field), text); }
 
+    // Opens the edit form and waits for the keychain to hand over the stored password.
+    void openForm()
+    {
+        click("editConfigurationButton");
+        QTRY_VERIFY(!m_view->loadingPassword());
+    }
+
     void showPanel()
     {
         m_pane = std::make_unique<QWidget>();
@@ -80,7 +87,7 @@ private:
         PersistenceController::shared().saveOrDie();
         Settings::instance().setValidateOnEdit(true);
         showPanel();
-        click("editConfigurationButton");
+        openForm();
         type("passwordLineEdit", QStringLiteral("secret"));
         click("saveButton");
     }
@@ -101,7 +108,7 @@ private slots:
         m_device->setAddress(QStringLiteral("10.0.0.1"));
         m_device->setControlMethod(QStringLiteral("API"));
         m_device->setUsername(QStringLiteral("admin"));
-        m_device->setPassword(Secrets::encrypt(QStringLiteral("old secret")));
+        m_device->setPassword(QCoro::waitFor(Secrets::encrypt(QStringLiteral("old secret"))));
         m_device->setPort(QStringLiteral("8000"));
         m_device->setSshport(QStringLiteral("2222"));
         m_device->setSsl(true);
@@ -232,7 +239,7 @@ private slots:
         m_device->setSsl(ssl);
         m_device->setError(QStringLiteral("an old failure"));
         showPanel();
-        click("editConfigurationButton");
+        openForm();
 
         QVERIFY(m_editing->value());
         QVERIFY(find<QWidget>("editFormWidget")->isVisible());
@@ -253,7 +260,7 @@ private slots:
         QVERIFY(!m_editing->value());
         QVERIFY(find<QWidget>("summaryWidget")->isVisible());
         QCOMPARE(m_device->username(), QStringLiteral("admin"));
-        click("editConfigurationButton");
+        openForm();
         QCOMPARE(find<QLineEdit>("usernameLineEdit")->text(), QStringLiteral("admin"));
     }
 
@@ -261,8 +268,25 @@ private slots:
     {
         m_device->setPassword(QStringLiteral("not a cipher text"));
         showPanel();
-        click("editConfigurationButton");
+        openForm();
         QCOMPARE(find<QLineEdit>("passwordLineEdit")->text(), QStringLiteral("Could not decrypt"));
+    }
+
+    // The stored password reaches the form only when the keychain answers; a Save before that
+    // would store the empty field in its place.
+    void saveWaitsForTheStoredPassword()
+    {
+        showPanel();
+        click("editConfigurationButton");
+        QVERIFY(m_view->loadingPassword());
+        QVERIFY(!find<OVButton>("saveButton")->isEnabled());
+        m_view->saveConfiguration();
+        QVERIFY(!m_view->saving());
+        QTRY_COMPARE(find<QLineEdit>("passwordLineEdit")->text(), QStringLiteral("old secret"));
+        QVERIFY(find<OVButton>("saveButton")->isEnabled());
+        QVERIFY(m_editing->value());
+        QCOMPARE(QCoro::waitFor(Secrets::decrypt(m_device->password().value_or(QString()))).response,
+            QStringLiteral("old secret"));
     }
 
     void checksBeforeSaving_data()
@@ -350,7 +374,7 @@ private slots:
         QFETCH(QString, password);
         QFETCH(QString, message);
         showPanel();
-        click("editConfigurationButton");
+        openForm();
         type("addressLineEdit", address);
         type("portLineEdit", port);
         type("sshPortLineEdit", sshport);
@@ -358,7 +382,7 @@ private slots:
         type("passwordLineEdit", password);
         click("saveButton");
 
-        QVERIFY(!m_view->saving());
+        QTRY_VERIFY(!m_view->saving());
         if (message.isEmpty()) {
             QVERIFY(!m_editing->value());
             QCOMPARE(m_device->address(), address);
@@ -384,7 +408,7 @@ private slots:
         m_device->setLastupdated(stamp);
         PersistenceController::shared().saveOrDie();
         showPanel();
-        click("editConfigurationButton");
+        openForm();
         click("restButton");
         type("addressLineEdit", QStringLiteral("router.lan"));
         type("usernameLineEdit", QStringLiteral("ops"));
@@ -392,6 +416,7 @@ private slots:
         type("sshPortLineEdit", QStringLiteral("22"));
         QSignalSpy changes(m_device.data(), &Device::changed);
         click("saveButton");
+        QTRY_VERIFY(!m_view->saving());
 
         QVERIFY(!m_editing->value());
         QVERIFY(!PersistenceController::shared().hasChanges());
@@ -401,7 +426,8 @@ private slots:
         QCOMPARE(m_device->port(), QStringLiteral("443"));
         QCOMPARE(m_device->sshport(), QStringLiteral("22"));
         QVERIFY(m_device->ssl());
-        QCOMPARE(Secrets::decrypt(m_device->password().value_or(QString())).response, QStringLiteral("new secret"));
+        QCOMPARE(QCoro::waitFor(Secrets::decrypt(m_device->password().value_or(QString()))).response,
+            QStringLiteral("new secret"));
         QCOMPARE(m_device->model(), QStringLiteral("RB5009UG+S+"));
         QCOMPARE(m_device->memoryTotal(), QStringLiteral("1073741824"));
         QCOMPARE(m_device->versionRouterOS(), QStringLiteral("7.12"));
@@ -411,7 +437,7 @@ private slots:
         QVERIFY(changes.count() > 0);
         QCOMPARE(shown("addressValueLabel"), QStringLiteral("router.lan"));
 
-        click("editConfigurationButton");
+        openForm();
         QCOMPARE(find<QLineEdit>("passwordLineEdit")->text(), QStringLiteral("new secret"));
         QCOMPARE(shown("portLabel"), QStringLiteral("Web-SSL Port"));
     }
@@ -420,7 +446,7 @@ private slots:
     {
         Settings::instance().setValidateOnEdit(true);
         showPanel();
-        click("editConfigurationButton");
+        openForm();
         type("sshPortLineEdit", QString::number(LocalPorts::closed()));
         click("saveButton");
         QTRY_VERIFY_WITH_TIMEOUT(!m_view->saving(), NetworkBound);
@@ -449,7 +475,8 @@ private slots:
         QVERIFY(!find<OVMessageInfo>("infoMessage")->isVisible());
         QVERIFY2(!m_editing->value(), qPrintable(m_device->error().value_or(QString())));
         QVERIFY(router.receivedSentences().contains(QStringList {QStringLiteral("/system/routerboard/print")}));
-        QCOMPARE(Secrets::decrypt(m_device->password().value_or(QString())).response, QStringLiteral("secret"));
+        QCOMPARE(QCoro::waitFor(Secrets::decrypt(m_device->password().value_or(QString()))).response,
+            QStringLiteral("secret"));
         QVERIFY(!PersistenceController::shared().hasChanges());
     }
 
@@ -468,7 +495,8 @@ private slots:
 
         QVERIFY(!m_editing->value());
         QVERIFY(find<QWidget>("summaryWidget")->isVisible());
-        QCOMPARE(Secrets::decrypt(m_device->password().value_or(QString())).response, QStringLiteral("secret"));
+        QCOMPARE(QCoro::waitFor(Secrets::decrypt(m_device->password().value_or(QString()))).response,
+            QStringLiteral("secret"));
     }
 
     // The panel may go away while a save waits for the router; the device is still saved.
@@ -482,7 +510,8 @@ private slots:
         delete m_view;
 
         QTRY_VERIFY_WITH_TIMEOUT(!m_editing->value(), NetworkBound);
-        QCOMPARE(Secrets::decrypt(m_device->password().value_or(QString())).response, QStringLiteral("secret"));
+        QCOMPARE(QCoro::waitFor(Secrets::decrypt(m_device->password().value_or(QString()))).response,
+            QStringLiteral("secret"));
         QVERIFY(!PersistenceController::shared().hasChanges());
     }
 };
