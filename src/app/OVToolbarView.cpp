@@ -81,7 +81,9 @@ QCoro::Task<std::optional<QByteArray>> OVToolbarView::requestLatestRelease(QStri
     url.setPath(latestReleasePath(channel));
     QNetworkRequest request(url);
     request.setTransferTimeout(int(std::chrono::duration_cast<std::chrono::milliseconds>(LookupTimeout).count()));
-    std::unique_ptr<QNetworkReply> reply(sharedNetworkAccessManager().get(request));
+    // This coroutine resumes inside the reply's finished signal: the reply may only go later.
+    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(
+        sharedNetworkAccessManager().get(request), [](QNetworkReply* done) { done->deleteLater(); });
     co_await reply.get();
 
     // An error page is not a release file: only a successful answer is read.

@@ -32,9 +32,9 @@ FakeRestRouter::FakeRestRouter(RouterData data, bool certificateNamesIp, QObject
 
 FakeRestRouter::~FakeRestRouter() = default;
 
-bool FakeRestRouter::listen(const QHostAddress& address)
+bool FakeRestRouter::listen(const QHostAddress& address, quint16 port)
 {
-    return m_certificates->isValid() && m_server->listen(address);
+    return m_certificates->isValid() && m_server->listen(address, port);
 }
 
 quint16 FakeRestRouter::port() const

@@ -23,7 +23,7 @@ public:
         RouterData data = RouterData::typical(), bool certificateNamesIp = true, QObject* parent = nullptr);
     ~FakeRestRouter() override;
 
-    bool listen(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));
+    bool listen(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost), quint16 port = 0);
     quint16 port() const;
     const TestCertificates& certificates() const { return *m_certificates; }
 

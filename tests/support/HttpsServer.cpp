@@ -70,9 +70,9 @@ HttpsServer::~HttpsServer()
     }
 }
 
-bool HttpsServer::listen(const QHostAddress& address)
+bool HttpsServer::listen(const QHostAddress& address, quint16 port)
 {
-    return m_server.listen(address, 0);
+    return m_server.listen(address, port);
 }
 
 quint16 HttpsServer::port() const

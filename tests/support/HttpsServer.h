@@ -46,7 +46,7 @@ public:
     explicit HttpsServer(const TestCertificates& certificates, QObject* parent = nullptr);
     ~HttpsServer() override;
 
-    bool listen(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));
+    bool listen(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost), quint16 port = 0);
     quint16 port() const;
     // "https://127.0.0.1:<port>" or, with host "localhost", "https://localhost:<port>".
     QString baseUrl(const QString& host = QStringLiteral("127.0.0.1")) const;
