@@ -97,7 +97,7 @@ QCoro::Task<> startCall(std::shared_ptr<OVControl> control, OVRequestCommand com
 std::shared_ptr<OVControl> controlFor(const Call& call, quint16 routerPort)
 {
     return std::make_shared<OVControlAPI>(call.validSSL, call.timeout, QStringLiteral("127.0.0.1"), call.username,
-        Secrets::encrypt(call.password), QString::number(routerPort), call.ssl);
+        QCoro::waitFor(Secrets::encrypt(call.password)), QString::number(routerPort), call.ssl);
 }
 
 // The bytes that a reply of `rows` is on the wire, each row word exactly as given.

@@ -456,7 +456,7 @@ void TestControlRest::stalledRoutersFailEveryCallWithinTheTimeout()
     router.script(QStringLiteral("/system/reboot"), reply);
     Call call;
     call.timeout = QStringLiteral("2");
-    const QString stored = Secrets::encrypt(call.password);
+    const QString stored = QCoro::waitFor(Secrets::encrypt(call.password));
 
     // Twenty calls, five at a time, reads and actions alike.
     for (int round = 0; round < 4; ++round) {
