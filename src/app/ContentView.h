@@ -13,6 +13,7 @@
 #include <memory>
 
 class AppState;
+class DeviceRow;
 class DeviceView;
 class OVToolbarView;
 class PersistenceController;
@@ -51,7 +52,7 @@ private:
         QPointer<Device> device, QPointer<ContentView> view, std::shared_ptr<TaskHandle> handle);
 
     void setSelectedDevice(Device* device);
-    void makeRows(int first, int last);
+    void fitListColumn();
     void applyEditing();
     void updateDetail();
     void relayoutRows();
@@ -66,6 +67,7 @@ private:
     QSplitter* m_splitter = nullptr;
     QWidget* m_listColumn = nullptr;
     QListView* m_list = nullptr;
+    DeviceRow* m_rows = nullptr;
     QToolButton* m_addButton = nullptr;
     QVBoxLayout* m_detailLayout = nullptr;
     QLabel* m_placeholder = nullptr;
