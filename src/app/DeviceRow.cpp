@@ -9,6 +9,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QHash>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -28,6 +29,7 @@ constexpr int Spacing = 6;
 constexpr int TextLineSpacing = 2;
 constexpr int DeleteIconSide = 15;
 constexpr int DeleteButtonSide = 21;
+constexpr int TextSlack = 3;
 
 bool isSmall(const QString& size)
 {
@@ -66,6 +68,46 @@ QPixmap scaledPicture(const QString& model, int side, qreal ratio)
     QPixmapCache::insert(key, picture);
     return picture;
 }
+// Text widths for many rows at once. Shaping every address of a large store takes longer than
+// drawing the window, so plain ASCII text is measured as the sum of its characters' advances,
+// which differs from the shaped width by kerning and rounding only (a few pixels of slack cover
+// that); other text is shaped.
+class TextWidths
+{
+public:
+    explicit TextWidths(const QFont& font)
+        : m_metrics(font)
+    {
+        for (int c = 0; c < 128; ++c)
+            m_advance[c] = m_metrics.horizontalAdvance(QChar(c));
+    }
+
+    // `repeated`: texts that recur across rows (models) are shaped once each.
+    int width(const QString& text, bool repeated = false)
+    {
+        if (repeated) {
+            const auto found = m_known.constFind(text);
+            if (found != m_known.constEnd())
+                return *found;
+        }
+        int sum = 0;
+        for (const QChar c : text) {
+            if (c.unicode() >= 128 || c.unicode() < 32) {
+                sum = m_metrics.horizontalAdvance(text);
+                break;
+            }
+            sum += m_advance[c.unicode()];
+        }
+        if (repeated)
+            m_known.insert(text, sum);
+        return sum;
+    }
+
+private:
+    QFontMetrics m_metrics;
+    int m_advance[128] = {};
+    QHash<QString, int> m_known;
+};
 } // namespace
 
 DeviceRow::DeviceRow(QAbstractItemView* view)
@@ -277,29 +319,27 @@ void DeviceRow::deleteDevice(Device* device)
     store->saveOrDie();
 }
 
-int DeviceRow::rowWidth(const QModelIndex& index, const QFontMetrics& address, const QFontMetrics& model) const
-{
-    const QString size = Settings::instance().sidebarSize();
-    const int side = pictureSide(size);
-    int text = address.horizontalAdvance(index.data(Qt::AccessibleTextRole).toString());
-    if (!isSmall(size))
-        text = qMax(text, model.horizontalAdvance(index.data(Qt::AccessibleDescriptionRole).toString()));
-    // Room for the delete control too, so that hovering a row does not cut its address.
-    return HorizontalMargin + (side > 0 ? side + Spacing : 0) + text + Spacing + DeleteButtonSide + HorizontalMargin;
-}
-
 int DeviceRow::widestRow(int first, int last) const
 {
     QAbstractItemModel* model = m_view->model();
     if (!model)
         return 0;
     const QString size = Settings::instance().sidebarSize();
-    const QFontMetrics address(addressFontFor(size, m_view->font()));
-    const QFontMetrics modelLine(modelFontFor(m_view->font()));
+    TextWidths address(addressFontFor(size, m_view->font()));
+    TextWidths modelLine(modelFontFor(m_view->font()));
     int widest = 0;
-    for (int row = qMax(0, first); row <= last && row < model->rowCount(); ++row)
-        widest = qMax(widest, rowWidth(model->index(row, 0), address, modelLine));
-    return widest;
+    for (int row = qMax(0, first); row <= last && row < model->rowCount(); ++row) {
+        const QModelIndex index = model->index(row, 0);
+        widest = qMax(widest, address.width(index.data(Qt::AccessibleTextRole).toString()));
+        if (!isSmall(size))
+            widest = qMax(widest, modelLine.width(index.data(Qt::AccessibleDescriptionRole).toString(), true));
+    }
+    if (widest == 0)
+        return 0;
+    const int side = pictureSide(size);
+    // Room for the delete control too, so that hovering a row does not cut its address.
+    return HorizontalMargin + (side > 0 ? side + Spacing : 0) + widest + TextSlack + Spacing + DeleteButtonSide
+        + HorizontalMargin;
 }
 
 void DeviceRow::setRequiredWidth(int width)

@@ -61,7 +61,6 @@ private:
     void setRequiredWidth(int width);
     void measureRows(int first, int last);
     void measureAllRows();
-    int rowWidth(const QModelIndex& index, const QFontMetrics& address, const QFontMetrics& model) const;
 
     QAbstractItemView* m_view;
     QPersistentModelIndex m_hovered;
