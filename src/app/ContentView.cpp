@@ -15,35 +15,16 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
-#include <QPainter>
 #include <QSplitter>
-#include <QStyledItemDelegate>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
-// Rows are DeviceRow widgets laid over the list's items; the delegate only gives each item the
-// row's height and draws the selection behind it.
-class DeviceRowDelegate : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        Q_UNUSED(index)
-        const QString size = Settings::instance().sidebarSize();
-        const int height = size == QLatin1String("Small") ? 30 : (size == QLatin1String("Medium") ? 42 : 56);
-        return QSize(option.rect.width(), height);
-    }
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        Q_UNUSED(index)
-        if (option.state & QStyle::State_Selected)
-            painter->fillRect(option.rect, option.palette.highlight());
-    }
-};
+// The list column is never narrower than this, and wider when its rows need it, up to a limit
+// past which a long host name is cut rather than crowding out the device.
+constexpr int ListColumnWidth = 190;
+constexpr int FittedListColumnWidth = 480;
 } // namespace
 
 ContentView::ContentView(AppState& state, PersistenceController& store, QWidget* parent)
@@ -63,7 +44,6 @@ ContentView::ContentView(AppState& state, PersistenceController& store, QWidget*
     // List column: the add button above the list.
     m_listColumn = new QWidget(m_splitter);
     m_listColumn->setObjectName("listColumn");
-    m_listColumn->setMinimumWidth(190);
     auto* listLayout = new QVBoxLayout(m_listColumn);
     listLayout->setContentsMargins(0, 4, 0, 0);
     auto* listToolbar = new QHBoxLayout();
@@ -85,7 +65,14 @@ ContentView::ContentView(AppState& state, PersistenceController& store, QWidget*
     connect(&m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
         [this](const QModelIndex&, int first, int last) { rowsLeaving(first, last); });
     m_list->setModel(&m_model);
-    m_list->setItemDelegate(new DeviceRowDelegate(m_list));
+    // Rows are drawn by the delegate, all of one height, so that only the visible ones cost anything.
+    m_rows = new DeviceRow(m_list);
+    m_list->setItemDelegate(m_rows);
+    m_list->setUniformItemSizes(true);
+    m_list->setResizeMode(QListView::Adjust);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(m_rows, &DeviceRow::clicked, this, &ContentView::selectDevice);
+    connect(m_rows, &DeviceRow::requiredWidthChanged, this, &ContentView::fitListColumn);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setMouseTracking(true);
@@ -109,13 +96,13 @@ ContentView::ContentView(AppState& state, PersistenceController& store, QWidget*
 
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
-    m_splitter->setSizes({190, 800});
+    fitListColumn();
+    m_splitter->setSizes({m_listColumn->minimumWidth(), 800});
 
-    makeRows(0, m_model.rowCount() - 1);
-    connect(&m_model, &QAbstractItemModel::rowsInserted, this,
-        [this](const QModelIndex&, int first, int last) { makeRows(first, last); });
-    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { makeRows(0, m_model.rowCount() - 1); });
-    connect(&m_model, &QAbstractItemModel::layoutChanged, this, [this] { makeRows(0, m_model.rowCount() - 1); });
+    applyEditing();
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, &ContentView::applyEditing);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &ContentView::applyEditing);
+    connect(&m_model, &QAbstractItemModel::layoutChanged, this, &ContentView::applyEditing);
 
     // Only the selection says which device is shown, never the current item alone: the list
     // makes its first row current when it gains focus, and that is nobody's choice.
@@ -143,17 +130,14 @@ void ContentView::setListColumnVisible(bool visible)
     m_addButton->setVisible(visible);
 }
 
-void ContentView::makeRows(int first, int last)
+void ContentView::fitListColumn()
 {
-    for (int row = first; row <= last && row < m_model.rowCount(); ++row) {
-        const QModelIndex index = m_model.index(row);
-        if (m_list->indexWidget(index))
-            continue;
-        auto* rowWidget = new DeviceRow(m_model.deviceAt(row));
-        connect(rowWidget, &DeviceRow::clicked, this, &ContentView::selectDevice);
-        m_list->setIndexWidget(index, rowWidget);
-    }
-    applyEditing();
+    // The rows' own width plus the list's frame and its scroll bar, which would otherwise cover
+    // the end of the longest address.
+    const int frame = 2 * m_list->frameWidth();
+    const int scrollBar = m_list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_list);
+    const int needed = m_rows->requiredWidth() + frame + scrollBar;
+    m_listColumn->setMinimumWidth(qBound(ListColumnWidth, needed, FittedListColumnWidth));
 }
 
 void ContentView::relayoutRows()

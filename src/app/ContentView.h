@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class AppState;
+class DeviceRow;
 class DeviceView;
 class OVToolbarView;
 class PersistenceController;
@@ -44,7 +45,7 @@ private:
     // The list's selection changed (a click or the arrow keys): show the device it holds.
     void followSelection();
     void rowsLeaving(int first, int last);
-    void makeRows(int first, int last);
+    void fitListColumn();
     void applyEditing();
     void updateDetail();
     void relayoutRows();
@@ -58,6 +59,7 @@ private:
     QSplitter* m_splitter = nullptr;
     QWidget* m_listColumn = nullptr;
     QListView* m_list = nullptr;
+    DeviceRow* m_rows = nullptr;
     QToolButton* m_addButton = nullptr;
     QVBoxLayout* m_detailLayout = nullptr;
     QLabel* m_placeholder = nullptr;

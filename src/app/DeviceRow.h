@@ -1,46 +1,70 @@
 #pragma once
 
-#include <QPointer>
-#include <QWidget>
+#include <QPersistentModelIndex>
+#include <QStyledItemDelegate>
 
 class Device;
-class QLabel;
-class QToolButton;
+class QAbstractItemView;
 
-// One device in the list column: picture, address and model sized by "sidebar.size", and a
-// delete button shown only while the pointer is over the row (hidden during upgrades).
-class DeviceRow : public QWidget
+// Draws each device of the list column: picture, address and model sized by "sidebar.size", and a
+// delete control shown only while the pointer is over the row (hidden during upgrades). Rows are
+// painted on demand, so only the rows in sight cost anything however many devices are stored.
+class DeviceRow : public QStyledItemDelegate
 {
     Q_OBJECT
 public:
-    explicit DeviceRow(Device* device, QWidget* parent = nullptr);
+    // Where the parts of one row go, in the view's viewport coordinates.
+    struct Layout
+    {
+        QRect picture; // empty when "sidebar.size" shows no picture
+        QRect address;
+        QRect model; // empty when the model line is not shown
+        QRect deleteButton; // empty while the control is hidden
+        QFont addressFont;
+        QFont modelFont;
+    };
 
-    Device* device() const { return m_device; }
-    bool hovering() const { return m_hovering; }
+    // Draws the rows of `view`, whose model is a DeviceListModel, and follows its pointer.
+    explicit DeviceRow(QAbstractItemView* view);
 
-    // Deletes every stored device with this row's address and saves.
-    void deleteDevice();
+    // The row under the pointer, invalid when there is none.
+    QModelIndex hoveredIndex() const { return m_hovered; }
+    bool deleteButtonShown(const QModelIndex& index) const;
+    Layout layout(const QRect& rowRect, const QModelIndex& index) const;
+    // The width the widest row needs to show its address and model uncut.
+    int requiredWidth() const { return m_requiredWidth; }
 
+    // Deletes every stored device with the device's address and saves.
+    static void deleteDevice(Device* device);
     // Picture side in points for a "sidebar.size" value.
     static int pictureSide(const QString& sidebarSize);
 
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+        const QModelIndex& index) override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+        const QModelIndex& index) override;
+
 signals:
-    // A single click on the row (the main view selects the device).
+    // A single click on a row (the main view selects the device).
     void clicked(Device* device);
+    void requiredWidthChanged(int width);
 
 protected:
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void redraw();
-    void updateDeleteButton();
+    static Device* deviceOf(const QModelIndex& index);
+    void setHovered(const QModelIndex& index);
+    int widestRow(int first, int last) const;
+    void setRequiredWidth(int width);
+    void measureRows(int first, int last);
+    void measureAllRows();
 
-    QPointer<Device> m_device;
-    bool m_hovering = false;
-    QLabel* m_picture = nullptr;
-    QLabel* m_address = nullptr;
-    QLabel* m_model = nullptr;
-    QToolButton* m_deleteButton = nullptr;
+    QAbstractItemView* m_view;
+    QPersistentModelIndex m_hovered;
+    // The row whose delete control took the last press, until the release.
+    QPersistentModelIndex m_pressedDelete;
+    int m_requiredWidth = 0;
 };

@@ -52,6 +52,11 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return device->address().value_or(QString());
+    // What the list's row shows, for screen readers as for the row's own drawing.
+    case Qt::AccessibleTextRole:
+        return device->address().value_or(QStringLiteral("Unknown Address"));
+    case Qt::AccessibleDescriptionRole:
+        return device->model().value_or(QStringLiteral("Unknown Model"));
     case DeviceRole:
         return QVariant::fromValue(device);
     default:

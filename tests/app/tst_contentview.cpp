@@ -1,6 +1,7 @@
 #include "app/ContentView.h"
 #include "app/DeviceRow.h"
 #include "model/Device.h"
+#include "model/DeviceListModel.h"
 #include "model/PersistenceController.h"
 #include "model/Secrets.h"
 #include "support/FakeApiRouter.h"
@@ -15,13 +16,17 @@
 #include "widgets/Settings.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QLabel>
 #include <QListView>
+#include <QMouseEvent>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QToolTip>
 
 class TestContentView : public QObject
 {
@@ -43,12 +48,18 @@ private slots:
     void focusAloneSelectsNothing();
     void anOlderRefreshLeavesTheNewerOneAlone_data();
     void anOlderRefreshLeavesTheNewerOneAlone();
+    void listColumnFitsTheLongestAddress();
 
 private:
     Device* addDevice(const QString& address, const QString& model = {});
-    DeviceRow* rowFor(ContentView& view, const QString& address);
-    QStringList shownAddresses(ContentView& view);
-    static DeviceRow* rowOf(ContentView& view, const Device* device);
+    static QModelIndex rowFor(ContentView& view, const QString& address);
+    static DeviceRow* rows(ContentView& view);
+    static DeviceRow::Layout layoutOf(ContentView& view, const QModelIndex& index);
+    static void clickAt(ContentView& view, const QPoint& point);
+    static void clickRow(ContentView& view, const QString& address);
+    static void pointAt(ContentView& view, const QPoint& point);
+    static void clickDevice(ContentView& view, const Device* device);
+    static QStringList shownAddresses(ContentView& view);
     static QStringList shownHealth(ContentView& view);
     static OVButton* shownButton(ContentView& view, const char* name);
 
@@ -81,22 +92,50 @@ Device* TestContentView::addDevice(const QString& address, const QString& model)
     return device;
 }
 
-DeviceRow* TestContentView::rowFor(ContentView& view, const QString& address)
+QModelIndex TestContentView::rowFor(ContentView& view, const QString& address)
 {
-    for (DeviceRow* row : view.findChildren<DeviceRow*>()) {
-        if (row->device() && row->device()->address() == address)
-            return row;
+    QAbstractItemModel* model = view.listView()->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex index = model->index(row, 0);
+        if (index.data(Qt::AccessibleTextRole).toString() == address)
+            return index;
     }
-    return nullptr;
+    return {};
 }
 
-DeviceRow* TestContentView::rowOf(ContentView& view, const Device* device)
+DeviceRow* TestContentView::rows(ContentView& view)
 {
-    for (DeviceRow* row : view.findChildren<DeviceRow*>()) {
-        if (row->device() == device)
-            return row;
-    }
-    return nullptr;
+    return qobject_cast<DeviceRow*>(view.listView()->itemDelegate());
+}
+
+DeviceRow::Layout TestContentView::layoutOf(ContentView& view, const QModelIndex& index)
+{
+    return rows(view)->layout(view.listView()->visualRect(index), index);
+}
+
+void TestContentView::clickAt(ContentView& view, const QPoint& point)
+{
+    QTest::mouseClick(view.listView()->viewport(), Qt::LeftButton, {}, point);
+}
+
+void TestContentView::clickRow(ContentView& view, const QString& address)
+{
+    const QModelIndex index = rowFor(view, address);
+    QVERIFY(index.isValid());
+    clickAt(view, view.listView()->visualRect(index).center());
+}
+
+void TestContentView::pointAt(ContentView& view, const QPoint& point)
+{
+    QWidget* viewport = view.listView()->viewport();
+    QMouseEvent move(QEvent::MouseMove, point, viewport->mapToGlobal(point), Qt::NoButton, Qt::NoButton, {});
+    QApplication::sendEvent(viewport, &move);
+}
+
+void TestContentView::clickDevice(ContentView& view, const Device* device)
+{
+    QVERIFY(device && device->address().has_value());
+    clickRow(view, device->address().value());
 }
 
 // The health lines the detail pane shows now (a pane being replaced is hidden at once).
@@ -119,6 +158,7 @@ OVButton* TestContentView::shownButton(ContentView& view, const char* name)
     return nullptr;
 }
 
+// The rows the list shows, by the address each draws (the text it also gives screen readers).
 QStringList TestContentView::shownAddresses(ContentView& view)
 {
     QStringList addresses;
@@ -126,9 +166,9 @@ QStringList TestContentView::shownAddresses(ContentView& view)
     for (int row = 0; row < list->model()->rowCount(); ++row) {
         if (list->isRowHidden(row))
             continue;
-        auto* widget = qobject_cast<DeviceRow*>(list->indexWidget(list->model()->index(row, 0)));
-        if (widget)
-            addresses << widget->findChild<QLabel*>("addressLabel")->text();
+        const QModelIndex index = list->model()->index(row, 0);
+        if (!layoutOf(view, index).address.isEmpty())
+            addresses << index.data(Qt::AccessibleTextRole).toString();
     }
     return addresses;
 }
@@ -174,9 +214,7 @@ void TestContentView::clickSelectsWithoutRefreshWhenSettingIsOff()
     device->setError(QStringLiteral("old message"));
     ContentView view(m_state, *m_store);
     view.show();
-    DeviceRow* row = rowFor(view, "10.0.0.5");
-    QVERIFY(row);
-    QTest::mouseClick(row, Qt::LeftButton);
+    clickRow(view, "10.0.0.5");
     QCOMPARE(view.selectedDevice(), device);
     QCOMPARE(shownHealth(view), QStringList {"Voltage: 24 V"});
     QVERIFY(!device->refreshing());
@@ -189,7 +227,7 @@ void TestContentView::clickSelectsWithoutRefreshWhenSettingIsOff()
     Device* broken = addDevice("10.0.0.6");
     broken->setHealth(QStringLiteral("not json"));
     StdoutCapture capture;
-    QTest::mouseClick(rowFor(view, "10.0.0.6"), Qt::LeftButton);
+    clickRow(view, "10.0.0.6");
     const QString printed = capture.text();
     capture.restore();
     QCOMPARE(view.selectedDevice(), broken);
@@ -221,7 +259,7 @@ void TestContentView::refreshOnSelectEndsWithTheRoutersAnswer()
     ContentView view(m_state, *m_store);
     view.show();
 
-    QTest::mouseClick(rowFor(view, "127.0.0.1"), Qt::LeftButton);
+    clickRow(view, "127.0.0.1");
     QVERIFY(good->refreshing());
     QVERIFY(good->refreshTask());
     QTRY_VERIFY_WITH_TIMEOUT(!good->refreshing(), 15000);
@@ -231,7 +269,7 @@ void TestContentView::refreshOnSelectEndsWithTheRoutersAnswer()
     QVERIFY(shownHealth(view).contains("CPU temperature: 45 C"));
 
     // A refused connection can fail before the click returns, so only the outcome is checked here.
-    QTest::mouseClick(rowFor(view, "localhost"), Qt::LeftButton);
+    clickRow(view, "localhost");
     QTRY_VERIFY_WITH_TIMEOUT(!unreachable->refreshing(), 15000);
     QVERIFY(!unreachable->error().value_or(QString()).isEmpty());
     QVERIFY(!unreachable->lastupdated().has_value());
@@ -246,22 +284,52 @@ void TestContentView::rowSizesFollowTheSetting()
     addDevice("10.0.0.8");
     ContentView view(m_state, *m_store);
     view.show();
-    DeviceRow* row = rowFor(view, "10.0.0.7");
-    auto* picture = row->findChild<QLabel*>("pictureLabel");
-    auto* model = row->findChild<QLabel*>("modelLabel");
-    QCOMPARE(picture->width(), 40);
-    QCOMPARE(model->text(), QStringLiteral("hAP ax3"));
-    QCOMPARE(rowFor(view, "10.0.0.8")->findChild<QLabel*>("modelLabel")->text(), QStringLiteral("Unknown Model"));
+    const QModelIndex row = rowFor(view, "10.0.0.7");
+    QCOMPARE(layoutOf(view, row).picture.width(), 40);
+    QVERIFY(!layoutOf(view, row).model.isEmpty());
+    QCOMPARE(row.data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("hAP ax3"));
+    QCOMPARE(rowFor(view, "10.0.0.8").data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("Unknown Model"));
+    QCOMPARE(layoutOf(view, row).addressFont.pointSize(), 17);
 
     Settings::instance().setSidebarSize("Small");
-    QVERIFY(!picture->isVisible());
-    QVERIFY(!model->isVisible());
+    QVERIFY(layoutOf(view, row).picture.isEmpty());
+    QVERIFY(layoutOf(view, row).model.isEmpty());
+    QCOMPARE(layoutOf(view, row).addressFont.pointSize(), 15);
     Settings::instance().setSidebarSize("Medium");
-    QCOMPARE(picture->width(), 25);
-    QVERIFY(model->isVisible());
+    QCOMPARE(layoutOf(view, row).picture.width(), 25);
+    QVERIFY(!layoutOf(view, row).model.isEmpty());
+    QCOMPARE(layoutOf(view, row).addressFont.pointSize(), 15);
     Settings::instance().setSidebarSize("Huge");
-    QCOMPARE(picture->width(), 40);
+    QCOMPARE(layoutOf(view, row).picture.width(), 40);
     Settings::instance().setSidebarSize("Large");
+
+    // Screen readers get what the rows show.
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view.listView());
+    QVERIFY(list && list->childCount() >= 2);
+    QStringList names;
+    QStringList descriptions;
+    for (int i = 0; i < list->childCount(); ++i) {
+        names << list->child(i)->text(QAccessible::Name);
+        descriptions << list->child(i)->text(QAccessible::Description);
+    }
+    QVERIFY2(names.contains("10.0.0.7") && names.contains("10.0.0.8"), qPrintable(names.join(", ")));
+    QVERIFY2(descriptions.contains("hAP ax3") && descriptions.contains("Unknown Model"),
+        qPrintable(descriptions.join(", ")));
+
+    // The row draws its picture and its address where the layout puts them.
+    const QImage drawn = view.listView()->viewport()->grab().toImage();
+    auto inked = [&drawn](const QRect& area) {
+        const QColor background = drawn.pixelColor(area.topLeft() - QPoint(1, 1));
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                if (drawn.pixelColor(x, y) != background)
+                    return true;
+            }
+        }
+        return false;
+    };
+    QVERIFY(inked(layoutOf(view, row).picture));
+    QVERIFY(inked(layoutOf(view, row).address));
 }
 
 void TestContentView::deleteRemovesEveryDeviceWithThatAddress()
@@ -271,8 +339,7 @@ void TestContentView::deleteRemovesEveryDeviceWithThatAddress()
     addDevice("10.0.0.99");
     ContentView view(m_state, *m_store);
     view.show();
-    DeviceRow* row = rowFor(view, "10.0.0.9");
-    row->deleteDevice();
+    DeviceRow::deleteDevice(rowFor(view, "10.0.0.9").data(DeviceListModel::DeviceRole).value<Device*>());
     QTRY_COMPARE(shownAddresses(view), QStringList({"10.0.0.99"}));
     QCOMPARE(m_store->devices().size(), 1);
 
@@ -283,27 +350,44 @@ void TestContentView::deleteRemovesEveryDeviceWithThatAddress()
 void TestContentView::deleteButtonOnlyWhileHoveredAndNotUpgrading()
 {
     Device* device = addDevice("10.0.0.11");
+    addDevice("10.0.0.12");
     ContentView view(m_state, *m_store);
     view.show();
-    DeviceRow* row = rowFor(view, "10.0.0.11");
-    auto* button = row->findChild<QToolButton*>("deleteButton");
-    QVERIFY(!button->isVisible());
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(row, &enter);
-    QVERIFY(button->isVisible());
-    QCOMPARE(button->toolTip(), QStringLiteral("Delete device"));
+    const QModelIndex row = rowFor(view, "10.0.0.11");
+    const QRect rowRect = view.listView()->visualRect(row);
+    auto shown = [&] { return !layoutOf(view, row).deleteButton.isEmpty(); };
+    QVERIFY(!shown());
+    pointAt(view, rowRect.topLeft() + QPoint(5, 5));
+    QVERIFY(shown());
+    QVERIFY(rowRect.contains(layoutOf(view, row).deleteButton));
+    QVERIFY(layoutOf(view, row).address.right() < layoutOf(view, row).deleteButton.left());
+    const QPoint onButton = layoutOf(view, row).deleteButton.center();
+    QHelpEvent help(QEvent::ToolTip, onButton, view.listView()->viewport()->mapToGlobal(onButton));
+    QApplication::sendEvent(view.listView()->viewport(), &help);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("Delete device"));
     device->setRebooting(true);
-    QVERIFY(button->isVisible());
+    QVERIFY(shown());
     device->setUpgradingRouterOS(true);
-    QVERIFY(!button->isVisible());
+    QVERIFY(!shown());
     device->setUpgradingRouterOS(false);
     device->setUpgradingRouterBOOT(true);
-    QVERIFY(!button->isVisible());
+    QVERIFY(!shown());
     device->setUpgradingRouterBOOT(false);
-    QVERIFY(button->isVisible());
+    QVERIFY(shown());
+    // Moving to the next row takes the control with it; leaving the list hides it.
+    pointAt(view, view.listView()->visualRect(rowFor(view, "10.0.0.12")).center());
+    QVERIFY(!shown());
+    QVERIFY(!layoutOf(view, rowFor(view, "10.0.0.12")).deleteButton.isEmpty());
     QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(row, &leave);
-    QVERIFY(!button->isVisible());
+    QApplication::sendEvent(view.listView()->viewport(), &leave);
+    QVERIFY(layoutOf(view, rowFor(view, "10.0.0.12")).deleteButton.isEmpty());
+
+    // A click on the control deletes the device without selecting it; a click beside it selects.
+    pointAt(view, rowRect.center());
+    clickAt(view, layoutOf(view, row).deleteButton.center());
+    QTRY_COMPARE(shownAddresses(view), QStringList({"10.0.0.12"}));
+    QCOMPARE(m_store->devices().size(), 1);
+    QVERIFY(!view.selectedDevice());
 }
 
 void TestContentView::editingEmptiesTheList()
@@ -330,17 +414,17 @@ void TestContentView::healthFollowsTheShownDevice()
     view.show();
 
     // Start a refresh from the first device's panel and pick the second before it ends.
-    QTest::mouseClick(rowOf(view, first), Qt::LeftButton);
+    clickDevice(view, first);
     QVERIFY(shownHealth(view).isEmpty());
     QTest::mouseClick(shownButton(view, "refreshButton"), Qt::LeftButton);
-    QTest::mouseClick(rowOf(view, second), Qt::LeftButton);
+    clickDevice(view, second);
     QCOMPARE(view.selectedDevice(), second);
     QTRY_VERIFY_WITH_TIMEOUT(!first->refreshing(), 15000);
     QCOMPARE(first->healthArray().size(), 4);
     QCOMPARE(shownHealth(view), QStringList {"Voltage: 24 V"});
 
     // Back on the first device its own, new readings show.
-    QTest::mouseClick(rowOf(view, first), Qt::LeftButton);
+    clickDevice(view, first);
     QCOMPARE(shownHealth(view).size(), 4);
     QVERIFY(shownHealth(view).contains("CPU temperature: 45 C"));
 }
@@ -357,7 +441,7 @@ void TestContentView::arrowKeysShowTheOtherDevicesReadings()
     view.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&view));
 
-    QTest::mouseClick(rowOf(view, first), Qt::LeftButton);
+    clickDevice(view, first);
     QCOMPARE(shownHealth(view), QStringList {"CPU temperature: 45 C"});
     // The click gave the list the keyboard, so the arrow keys go on from the clicked row.
     QCOMPARE(QApplication::focusWidget(), view.listView());
@@ -381,12 +465,11 @@ void TestContentView::deletingTheSelectedDeviceLeavesNothingSelected()
     ContentView view(m_state, *m_store);
     view.show();
 
-    QTest::mouseClick(rowOf(view, middle), Qt::LeftButton);
+    clickDevice(view, middle);
     QCOMPARE(shownHealth(view), QStringList {"Voltage: 24 V"});
-    DeviceRow* row = rowOf(view, middle);
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(row, &enter);
-    QTest::mouseClick(row->findChild<QToolButton*>("deleteButton"), Qt::LeftButton);
+    const QModelIndex row = rowFor(view, "10.0.0.32");
+    pointAt(view, view.listView()->visualRect(row).center());
+    clickAt(view, layoutOf(view, row).deleteButton.center());
 
     QTRY_COMPARE(shownAddresses(view), QStringList({"10.0.0.31", "10.0.0.33"}));
     QCOMPARE(view.selectedDevice(), nullptr);
@@ -443,7 +526,7 @@ void TestContentView::anOlderRefreshLeavesTheNewerOneAlone()
     ContentView view(m_state, *m_store);
     view.show();
 
-    QTest::mouseClick(rowOf(view, device), Qt::LeftButton);
+    clickDevice(view, device);
     if (cancelled)
         QTest::mouseClick(shownButton(view, "refreshButton"), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(connections.size(), 1, 15000);
@@ -454,7 +537,7 @@ void TestContentView::anOlderRefreshLeavesTheNewerOneAlone()
         QVERIFY(!device->refreshing());
         QTest::mouseClick(toggle, Qt::LeftButton);
     } else {
-        QTest::mouseClick(rowOf(view, device), Qt::LeftButton);
+        clickDevice(view, device);
     }
     QVERIFY(device->refreshing());
     QTRY_COMPARE_WITH_TIMEOUT(connections.size(), 2, 15000);
@@ -480,6 +563,38 @@ void TestContentView::anOlderRefreshLeavesTheNewerOneAlone()
     QCOMPARE(view.findChild<DeviceViewInfo*>()->statusText(), device->error().value());
     Settings::instance().setRefreshSelected(false);
     Settings::instance().setRestApiTimeout(QStringLiteral("10"));
+}
+
+void TestContentView::listColumnFitsTheLongestAddress()
+{
+    // Enough rows for a scroll bar, and the longest address of them at the "Large" size: even with
+    // the delete control shown, the address is drawn whole beside the scroll bar.
+    for (int i = 60; i <= 100; ++i)
+        addDevice(QStringLiteral("10.0.0.%1").arg(i));
+    ContentView view(m_state, *m_store);
+    view.resize(900, 400);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QListView* list = view.listView();
+    QTRY_VERIFY(list->verticalScrollBar()->isVisible());
+    const QModelIndex row = rowFor(view, "10.0.0.100");
+    QVERIFY(row.isValid());
+    list->scrollTo(row);
+    pointAt(view, list->visualRect(row).center());
+    const DeviceRow::Layout parts = layoutOf(view, row);
+    QVERIFY(!parts.deleteButton.isEmpty());
+    QVERIFY2(QFontMetrics(parts.addressFont).horizontalAdvance(QStringLiteral("10.0.0.100")) <= parts.address.width(),
+        qPrintable(QString::number(parts.address.width())));
+    QVERIFY2(parts.deleteButton.right() < list->viewport()->width(),
+        qPrintable(QStringLiteral("%1 %2 %3")
+                       .arg(parts.deleteButton.right())
+                       .arg(list->viewport()->width())
+                       .arg(list->visualRect(row).width())));
+
+    // A longer name added later widens the column as well.
+    const int before = view.findChild<QWidget*>("listColumn")->minimumWidth();
+    addDevice(QStringLiteral("router.example.lan"));
+    QVERIFY(view.findChild<QWidget*>("listColumn")->minimumWidth() > before);
 }
 
 ORVANTA_WIDGET_TEST_MAIN(TestContentView)

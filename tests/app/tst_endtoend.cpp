@@ -27,7 +27,9 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMainWindow>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 
 class TestEndToEnd : public QObject
@@ -134,9 +136,12 @@ void TestEndToEnd::wholeRoad()
 
     // Select it: the refresh fills the panels.
     auto* view = qobject_cast<ContentView*>(window->centralWidget());
-    DeviceRow* row = view->findChild<DeviceRow*>();
-    QVERIFY(row);
-    QTest::mouseClick(row, Qt::LeftButton);
+    QListView* list = view->listView();
+    auto* rows = qobject_cast<DeviceRow*>(list->itemDelegate());
+    QVERIFY(rows);
+    const QModelIndex row = list->model()->index(0, 0);
+    QCOMPARE(row.data(Qt::AccessibleTextRole).toString(), QStringLiteral("127.0.0.1"));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(row).center());
     QVERIFY(device->refreshing());
     QTRY_VERIFY_WITH_TIMEOUT(!device->refreshing(), 20000);
     QCOMPARE(device->error(), std::optional<QString>(QString()));
@@ -168,11 +173,13 @@ void TestEndToEnd::wholeRoad()
     screenshot(window, "5-rebooted");
 
     // Delete it from its row.
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(row, &enter);
-    auto* deleteButton = row->findChild<QAbstractButton*>("deleteButton");
-    QVERIFY(deleteButton->isVisible());
-    QTest::mouseClick(deleteButton, Qt::LeftButton);
+    const QPoint overRow = list->visualRect(row).topLeft() + QPoint(5, 5);
+    QMouseEvent move(
+        QEvent::MouseMove, overRow, list->viewport()->mapToGlobal(overRow), Qt::NoButton, Qt::NoButton, {});
+    QApplication::sendEvent(list->viewport(), &move);
+    const QRect deleteButton = rows->layout(list->visualRect(row), row).deleteButton;
+    QVERIFY(!deleteButton.isEmpty());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, deleteButton.center());
     QTRY_VERIFY(store.devices().isEmpty());
     QTRY_VERIFY(!device);
     screenshot(window, "6-deleted");
