@@ -1,5 +1,7 @@
 // Reply parsing throughput and the cost of one whole API call (connect, login, command, reply,
-// close) against the fake router on loopback, plain and over TLS.
+// close) against the fake router on loopback, plain and over TLS, with the same plain exchange
+// written directly on a socket as its floor. Compare wholeCall/0 with rawSocketCall in one run on
+// a busy machine with --benchmark_enable_random_interleaving=true --benchmark_repetitions=20.
 #include "api/OVRouterOS.h"
 #include "support/FakeApiRouter.h"
 
@@ -7,6 +9,12 @@
 #include <QStandardPaths>
 
 #include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 // A print reply of the usual shape: ten attributes per row, short keys and values.
@@ -68,6 +76,72 @@ void wholeCall(benchmark::State& state)
     state.SetLabel(tls ? "TLS" : "plain");
 }
 BENCHMARK(wholeCall)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The floor for wholeCall on plain TCP: the same exchange against the same router, written
+// directly on a blocking socket with one write per sentence and the sentences prepared
+// beforehand. Reads until the reply's "!done" sentence is complete.
+class RawClient
+{
+public:
+    explicit RawClient(quint16 port)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int one = 1;
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_ok = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~RawClient() { ::close(m_fd); }
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    // Sends one sentence and reads until the bytes received end with `end`.
+    bool exchange(const QByteArray& sentence, const QByteArray& end)
+    {
+        if (!m_ok || ::send(m_fd, sentence.constData(), static_cast<size_t>(sentence.size()), 0) != sentence.size())
+            return false;
+        QByteArray reply;
+        char buffer[4096];
+        while (!reply.endsWith(end)) {
+            const ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (got <= 0)
+                return false;
+            reply.append(buffer, got);
+        }
+        return true;
+    }
+
+private:
+    int m_fd = -1;
+    bool m_ok = false;
+};
+
+void rawSocketCall(benchmark::State& state)
+{
+    FakeApiRouter router(RouterData::typical());
+    if (!router.start()) {
+        state.SkipWithError("fake router did not start");
+        return;
+    }
+    const QByteArray probe = FakeApiRouter::sentence({QStringLiteral("/login")});
+    const QByteArray login = FakeApiRouter::sentence(
+        {QStringLiteral("/login"), QStringLiteral("=name=admin"), QStringLiteral("=password=secret")});
+    const QByteArray command = FakeApiRouter::sentence({QStringLiteral("/system/resource/print")});
+    const QByteArray done = FakeApiRouter::sentence({QStringLiteral("!done")});
+    const QByteArray closing(1, '\0'); // no other byte of the login replies is 0
+    for (auto _ : state) {
+        RawClient client(router.port());
+        if (!client.exchange(probe, closing) || !client.exchange(login, closing) || !client.exchange(command, done)) {
+            state.SkipWithError("raw exchange failed");
+            break;
+        }
+    }
+    state.SetLabel("plain, raw socket");
+}
+BENCHMARK(rawSocketCall)->Unit(benchmark::kMillisecond)->UseRealTime();
 } // namespace
 
 int main(int argc, char** argv)

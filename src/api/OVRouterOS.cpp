@@ -230,7 +230,9 @@ void OVRouterOS::connect()
     }
 
     tcpSocket = std::make_unique<QTcpSocket>();
-    tcpSocket->connectToHost(*hostName, port);
+    // Unbuffered: each sentence goes to the kernel in the write that sends it, and replies are
+    // read straight from it, without Qt's buffers and their notifier round trips.
+    tcpSocket->connectToHost(*hostName, port, QIODevice::ReadWrite | QIODevice::Unbuffered);
     if (!tcpSocket->waitForConnected(deadline.remainingTime()))
         throw socketError(*tcpSocket);
     tcpSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -306,13 +308,23 @@ QByteArray OVRouterOS::readOnce(const QDeadlineTimer& deadline)
 {
     if (!tcpSocket)
         return {};
-    while (tcpSocket->bytesAvailable() == 0) {
+    for (;;) {
+        if (tcpSocket->bytesAvailable() > 0)
+            return tcpSocket->read(readBufferSize);
         if (tcpSocket->state() != QAbstractSocket::ConnectedState)
             return {};
-        if (tcpSocket->waitForReadyRead(deadline.remainingTime()))
+        if (tcpSocket->waitForReadyRead(deadline.remainingTime())) {
+            // The plain socket is unbuffered: it is readable, but only a read tells bytes from
+            // the router's close.
+            QByteArray bytes = tcpSocket->read(readBufferSize);
+            if (!bytes.isEmpty())
+                return bytes;
+            if (deadline.hasExpired())
+                throw OVRouterOSError::API;
             continue;
+        }
         if (tcpSocket->bytesAvailable() > 0)
-            break;
+            continue;
         if (tcpSocket->state() != QAbstractSocket::ConnectedState
             || tcpSocket->error() == QAbstractSocket::RemoteHostClosedError)
             return {};
@@ -321,7 +333,6 @@ QByteArray OVRouterOS::readOnce(const QDeadlineTimer& deadline)
             throw OVRouterOSError::API;
         throw socketError(*tcpSocket);
     }
-    return tcpSocket->read(readBufferSize);
 }
 
 void OVRouterOS::closeSocket()
