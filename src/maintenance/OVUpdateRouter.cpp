@@ -27,8 +27,18 @@ QCoro::Task<> pauseFor(std::chrono::milliseconds length)
     }
 }
 
+} // namespace
+
+OVUpdateRouter::OVUpdateRouter(Device* device, bool restApiValidSSL, QString restApiTimeout)
+    : device(device)
+    , restApiValidSSL(restApiValidSSL)
+    , restApiTimeout(std::move(restApiTimeout))
+{ }
+
+OVUpdateRouter::~OVUpdateRouter() = default;
+
 // "10 minutes", "1 second", "400 milliseconds": the bound as it was set.
-QString boundText(std::chrono::milliseconds bound)
+QString OVUpdateRouter::durationText(std::chrono::milliseconds bound)
 {
     const auto plural = [](qint64 count, const char* unit) {
         return QStringLiteral("%1 %2%3").arg(count).arg(QLatin1String(unit)).arg(count == 1 ? "" : "s");
@@ -39,16 +49,6 @@ QString boundText(std::chrono::milliseconds bound)
         return plural(bound.count() / 1000, "second");
     return plural(bound.count(), "millisecond");
 }
-
-} // namespace
-
-OVUpdateRouter::OVUpdateRouter(Device* device, bool restApiValidSSL, QString restApiTimeout)
-    : device(device)
-    , restApiValidSSL(restApiValidSSL)
-    , restApiTimeout(std::move(restApiTimeout))
-{ }
-
-OVUpdateRouter::~OVUpdateRouter() = default;
 
 bool OVUpdateRouter::deviceAlive() const
 {
@@ -103,7 +103,7 @@ QCoro::Task<ValidateReturn> OVUpdateRouter::waitForDevice(bool skipCheck)
         if (std::chrono::steady_clock::now() >= deadline) {
             status = OVUpdateRouterStatus::done;
             co_return ValidateReturn::failure(
-                QStringLiteral("The device did not respond within ") + boundText(timing.waitLimit));
+                QStringLiteral("The device did not respond within ") + durationText(timing.waitLimit));
         }
     }
 }

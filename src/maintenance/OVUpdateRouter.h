@@ -56,6 +56,8 @@ protected:
     // False once the device has been destroyed or deleted from its store.
     bool deviceAlive() const;
     static ValidateReturn deviceGone();
+    // "10 minutes", "1 second", "400 milliseconds": a bound as it was set.
+    static QString durationText(std::chrono::milliseconds length);
 
 private:
     Timing m_timing;

@@ -443,7 +443,8 @@ void TestControlRest::stalledRoutersFailEveryCallWithinTheTimeout_data()
     QTest::newRow("silent") << silent;
     // The headers, then one byte of a long body every half second: never silent for long.
     HttpReply trickle {200, QByteArray(200, 'x')};
-    trickle.trickleMs = 500;
+    trickle.pieceSize = 1;
+    trickle.pieceIntervalMs = 500;
     QTest::newRow("trickle") << trickle;
 }
 

@@ -8,15 +8,15 @@
 #include "support/TestMain.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
 #include <QRandomGenerator>
-#include <QSslServer>
-#include <QSslSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -37,8 +37,14 @@ private slots:
     void failedDownloadLeavesNothing_data();
     void failedDownloadLeavesNothing();
     void silentServerEndsTheDownload();
-    void truncatedPackageIsRemoved();
+    void replyEndsTheDownload_data();
+    void replyEndsTheDownload();
+    void stalledDownloadLeavesNothing();
     void purgeDuringDownloadIsSurvived();
+    void purgeHalfwayThroughTheDownload();
+    void twoUpgradesOfOnePackage_data();
+    void twoUpgradesOfOnePackage();
+    void twoPackagesDownloadAtOnce();
     void unreachableServerReportsTheReason();
     void cancellingSkipsEverySteps();
 
@@ -55,12 +61,17 @@ private:
     static QByteArray readAll(const QString& path);
     static void writeFile(const QString& path, const QByteArray& data);
     QString packagePath(const QString& version = QStringLiteral("7.12")) const;
+    // Every file below the cache root, relative to it, sorted.
+    QStringList cacheFiles() const;
+    // A second device on the same API router, with its own SSH server.
+    Device* addDevice(const QString& arch, quint16 sshPort);
 
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<TestCertificates> m_certificates;
     std::unique_ptr<HttpsServer> m_vendor;
     std::unique_ptr<RouterFixture> m_routers;
     std::unique_ptr<SshServer> m_ssh;
+    std::unique_ptr<SshServer> m_otherSsh;
     QPointer<Device> m_device;
     QString m_root;
     QByteArray m_package;
@@ -90,6 +101,8 @@ void TestOVUpdateRouterOS::initTestCase()
     // The router's SSH service takes the same user and password as its API.
     m_ssh = std::make_unique<SshServer>(QStringLiteral("admin"), QStringLiteral("secret"));
     QVERIFY2(m_ssh->start(), qPrintable(m_ssh->errorText()));
+    m_otherSsh = std::make_unique<SshServer>(QStringLiteral("admin"), QStringLiteral("secret"));
+    QVERIFY2(m_otherSsh->start(), qPrintable(m_otherSsh->errorText()));
 }
 
 void TestOVUpdateRouterOS::init()
@@ -106,11 +119,13 @@ void TestOVUpdateRouterOS::init()
     m_device->setArch(QStringLiteral("arm64"));
     m_device->setSshport(QString::number(m_ssh->port()));
     QFile::remove(m_ssh->localPathOf(QStringLiteral("/routeros-7.12-arm64.npk")));
+    QFile::remove(m_otherSsh->localPathOf(QStringLiteral("/routeros-7.12-arm64.npk")));
 }
 
 void TestOVUpdateRouterOS::cleanupTestCase()
 {
     m_ssh.reset();
+    m_otherSsh.reset();
     m_routers.reset();
     m_vendor.reset();
 }
@@ -148,6 +163,30 @@ void TestOVUpdateRouterOS::writeFile(const QString& path, const QByteArray& data
 QString TestOVUpdateRouterOS::packagePath(const QString& version) const
 {
     return m_root + QLatin1Char('/') + version + QStringLiteral("/routeros-") + version + QStringLiteral("-arm64.npk");
+}
+
+QStringList TestOVUpdateRouterOS::cacheFiles() const
+{
+    QStringList files;
+    QDirIterator it(m_root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(m_root).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+Device* TestOVUpdateRouterOS::addDevice(const QString& arch, quint16 sshPort)
+{
+    Device* device = m_routers->store.insertDevice();
+    device->setAddress(QStringLiteral("127.0.0.1"));
+    device->setUsername(QStringLiteral("admin"));
+    device->setPassword(m_device->password());
+    device->setArch(arch);
+    device->setControlMethod(QStringLiteral("API"));
+    device->setPort(QString::number(m_routers->api.port()));
+    device->setSsl(false);
+    device->setSshport(QString::number(sshPort));
+    return device;
 }
 
 void TestOVUpdateRouterOS::construction_data()
@@ -259,6 +298,7 @@ void TestOVUpdateRouterOS::failedDownloadLeavesNothing()
     QVERIFY(!QFileInfo::exists(packagePath()));
     QVERIFY(!QFileInfo::exists(packagePath() + QStringLiteral(".finished")));
     QVERIFY(!OVCache::isCached(packagePath()));
+    QCOMPARE(cacheFiles(), QStringList());
 }
 
 void TestOVUpdateRouterOS::silentServerEndsTheDownload()
@@ -277,36 +317,78 @@ void TestOVUpdateRouterOS::silentServerEndsTheDownload()
     QVERIFY(!QFileInfo::exists(packagePath()));
 }
 
-void TestOVUpdateRouterOS::truncatedPackageIsRemoved()
+void TestOVUpdateRouterOS::replyEndsTheDownload_data()
 {
-    // A server that promises the whole package, sends a third of it and hangs up.
-    QSslServer server;
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    config.setLocalCertificate(m_certificates->certificate());
-    config.setPrivateKey(m_certificates->privateKey());
-    server.setSslConfiguration(config);
-    QVERIFY(server.listen(QHostAddress::LocalHost));
-    const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: "
-        + QByteArray::number(m_package.size()) + "\r\n\r\n";
-    const QByteArray part = m_package.left(m_package.size() / 3);
-    connect(&server, &QSslServer::pendingConnectionAvailable, &server, [&] {
-        QSslSocket* socket = qobject_cast<QSslSocket*>(server.nextPendingConnection());
-        connect(socket, &QSslSocket::readyRead, socket, [&, socket] {
-            if (!socket->readAll().contains("\r\n\r\n"))
-                return;
-            socket->write(head + part);
-            socket->disconnectFromHost();
-        });
-    });
+    QTest::addColumn<HttpReply>("reply");
+    QTest::addColumn<QString>("message"); // empty: the package arrives whole
 
-    const auto action = std::make_unique<OVUpdateRouterOS>(m_device.data(), QStringLiteral("7.12"), false,
-        QStringLiteral("10"), false, QStringLiteral("https://127.0.0.1:%1").arg(server.serverPort()));
-    const auto result = runBounded(action->download(), 10000);
+    HttpReply slow {200, m_package, "application/octet-stream", false, false};
+    slow.pieceSize = 20000;
+    slow.pieceIntervalMs = 5;
+    QTest::newRow("slowly, in pieces") << slow << QString();
+    HttpReply chunked = slow;
+    chunked.framing = HttpReply::Framing::chunked;
+    QTest::newRow("chunked") << chunked << QString();
+    HttpReply untilClose = slow;
+    untilClose.framing = HttpReply::Framing::untilClose;
+    QTest::newRow("ended by the close") << untilClose << QString();
+
+    // The server hangs up cleanly a third of the way in.
+    HttpReply cut = slow;
+    cut.cutAfter = 100000;
+    QTest::newRow("cut with Content-Length") << cut << "Error downloading RouterOS (received 100000 of 300007 bytes)";
+    HttpReply cutChunked = chunked;
+    cutChunked.cutAfter = 100000;
+    QTest::newRow("cut without Content-Length") << cutChunked << "Error downloading RouterOS Connection closed";
+
+    // What a captive portal or a proxy answers in place of the package.
+    const QString page = QStringLiteral("Error downloading RouterOS (the server sent a web page, not the package)");
+    QTest::newRow("web page") << HttpReply {200, "<html><body>Sign in to continue</body></html>",
+        "text/html; charset=utf-8", false, false}
+                              << page;
+    HttpReply longPage = slow;
+    longPage.contentType = "Text/HTML";
+    QTest::newRow("long web page") << longPage << page;
+}
+
+void TestOVUpdateRouterOS::replyEndsTheDownload()
+{
+    QFETCH(HttpReply, reply);
+    QFETCH(QString, message);
+    m_vendor->setRoute("/routeros/7.12/routeros-7.12-arm64.npk", reply);
+    const auto action = makeAction();
+    const auto result = runBounded(action->download());
     QVERIFY(result.has_value());
-    QVERIFY(!result->success);
-    QVERIFY2(result->message.startsWith(QStringLiteral("Error downloading RouterOS ")), qPrintable(result->message));
-    QVERIFY(!QFileInfo::exists(packagePath()));
-    QVERIFY(!QFileInfo::exists(packagePath() + QStringLiteral(".finished")));
+    QCOMPARE(result->message, message);
+    QCOMPARE(result->success, message.isEmpty());
+    if (message.isEmpty()) {
+        QCOMPARE(readAll(packagePath()), m_package);
+        QCOMPARE(cacheFiles(), QStringList({"7.12/routeros-7.12-arm64.npk", "7.12/routeros-7.12-arm64.npk.finished"}));
+    } else {
+        // Neither the private file nor a marker is left behind.
+        QCOMPARE(cacheFiles(), QStringList());
+    }
+}
+
+void TestOVUpdateRouterOS::stalledDownloadLeavesNothing()
+{
+    // Half the package arrives, then the server goes quiet: the transfer bound ends it.
+    HttpReply stalled {200, m_package, "application/octet-stream", false, false};
+    stalled.pieceSize = 50000;
+    stalled.holdAfter = 150000;
+    m_vendor->setRoute("/routeros/7.12/routeros-7.12-arm64.npk", stalled);
+    const auto action = makeAction();
+    OVUpdateRouter::Timing timing = action->timing();
+    timing.transferTimeout = 1s;
+    action->setTiming(timing);
+    auto result = std::make_shared<std::optional<ValidateReturn>>();
+    auto running = action->download().then([result](ValidateReturn value) { *result = value; });
+    QTRY_VERIFY_WITH_TIMEOUT(m_vendor->heldTransfers() == 1 && !cacheFiles().isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(result->has_value(), 10000);
+    QVERIFY(!(*result)->success);
+    QCOMPARE((*result)->message, QStringLiteral("Error downloading RouterOS (no data for 1 second)"));
+    QCOMPARE(cacheFiles(), QStringList());
+    m_vendor->releaseHeld();
 }
 
 void TestOVUpdateRouterOS::purgeDuringDownloadIsSurvived()
@@ -325,6 +407,119 @@ void TestOVUpdateRouterOS::purgeDuringDownloadIsSurvived()
     QCOMPARE(m_vendor->requests().size(), 1);
     QCOMPARE(readAll(packagePath()), m_package);
     QVERIFY(OVCache::isCached(packagePath()));
+}
+
+void TestOVUpdateRouterOS::purgeHalfwayThroughTheDownload()
+{
+    // The user purges the cache with half the package written: the download still ends with the
+    // whole package under its name and its marker, in the folder made anew.
+    HttpReply halves {200, m_package, "application/octet-stream", false, false};
+    halves.pieceSize = 30000;
+    halves.holdAfter = m_package.size() / 2;
+    m_vendor->setRoute("/routeros/7.12/routeros-7.12-arm64.npk", halves);
+    const auto action = makeAction();
+    auto result = std::make_shared<std::optional<ValidateReturn>>();
+    auto running = action->download().then([result](ValidateReturn value) { *result = value; });
+    auto written = [this] {
+        qint64 size = 0;
+        for (const QString& file : cacheFiles())
+            size += QFileInfo(m_root + QLatin1Char('/') + file).size();
+        return size;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(m_vendor->heldTransfers() == 1 && written() > m_package.size() / 3, 10000);
+    OVCache::purge();
+    QCOMPARE(cacheFiles(), QStringList());
+    m_vendor->releaseHeld();
+    QTRY_VERIFY_WITH_TIMEOUT(result->has_value(), 10000);
+    QVERIFY2((*result)->success, qPrintable((*result)->message));
+    QCOMPARE(readAll(packagePath()), m_package);
+    QCOMPARE(cacheFiles(), QStringList({"7.12/routeros-7.12-arm64.npk", "7.12/routeros-7.12-arm64.npk.finished"}));
+}
+
+void TestOVUpdateRouterOS::twoUpgradesOfOnePackage_data()
+{
+    QTest::addColumn<HttpReply>("reply");
+    QTest::addColumn<QString>("message"); // of the download; empty: both upgrades succeed
+    HttpReply slow {200, m_package, "application/octet-stream", false, false};
+    slow.pieceSize = 20000;
+    slow.pieceIntervalMs = 10;
+    QTest::newRow("served") << slow << QString();
+    HttpReply cut = slow;
+    cut.cutAfter = 200000;
+    QTest::newRow("cut") << cut << "Error downloading RouterOS (received 200000 of 300007 bytes)";
+}
+
+void TestOVUpdateRouterOS::twoUpgradesOfOnePackage()
+{
+    // Two routers of one architecture upgraded to one version at the same moment.
+    QFETCH(HttpReply, reply);
+    QFETCH(QString, message);
+    m_vendor->setRoute("/routeros/7.12/routeros-7.12-arm64.npk", reply);
+    Device* other = addDevice(QStringLiteral("arm64"), m_otherSsh->port());
+    const auto first = makeAction();
+    auto second = std::make_unique<OVUpdateRouterOS>(
+        other, QStringLiteral("7.12"), false, QStringLiteral("10"), false, m_vendor->baseUrl());
+    second->setTiming(first->timing());
+
+    auto firstResult = std::make_shared<std::optional<ValidateReturn>>();
+    auto secondResult = std::make_shared<std::optional<ValidateReturn>>();
+    auto firstRun = first->update().then([firstResult](ValidateReturn value) { *firstResult = value; });
+    auto secondRun = second->update().then([secondResult](ValidateReturn value) { *secondResult = value; });
+    QTRY_VERIFY_WITH_TIMEOUT(firstResult->has_value() && secondResult->has_value(), 30000);
+    m_routers->store.deleteDevice(other);
+    QVERIFY(m_routers->store.save());
+
+    // One transfer served both.
+    QCOMPARE(m_vendor->requests().size(), 1);
+    const QString remote = QStringLiteral("/routeros-7.12-arm64.npk");
+    if (message.isEmpty()) {
+        QCOMPARE((*firstResult)->message, QStringLiteral("Success"));
+        QCOMPARE((*secondResult)->message, QStringLiteral("Success"));
+        QCOMPARE(readAll(packagePath()), m_package);
+        QCOMPARE(cacheFiles(), QStringList({"7.12/routeros-7.12-arm64.npk", "7.12/routeros-7.12-arm64.npk.finished"}));
+        QCOMPARE(readAll(m_ssh->localPathOf(remote)), m_package);
+        QCOMPARE(readAll(m_otherSsh->localPathOf(remote)), m_package);
+    } else {
+        QVERIFY(!(*firstResult)->success);
+        QVERIFY(!(*secondResult)->success);
+        QCOMPARE((*firstResult)->message, message);
+        QCOMPARE((*secondResult)->message, message);
+        QCOMPARE(cacheFiles(), QStringList());
+        QVERIFY(!QFileInfo::exists(m_ssh->localPathOf(remote)));
+        QVERIFY(!QFileInfo::exists(m_otherSsh->localPathOf(remote)));
+    }
+}
+
+void TestOVUpdateRouterOS::twoPackagesDownloadAtOnce()
+{
+    // Different packages do not wait for each other: both transfers run at the same time.
+    QByteArray otherPackage = m_package;
+    std::reverse(otherPackage.begin(), otherPackage.end());
+    HttpReply slow {200, m_package, "application/octet-stream", false, false};
+    slow.pieceSize = 20000;
+    slow.pieceIntervalMs = 10;
+    m_vendor->setRoute("/routeros/7.12/routeros-7.12-arm64.npk", slow);
+    slow.body = otherPackage;
+    m_vendor->setRoute("/routeros/7.12/routeros-7.12-arm.npk", slow);
+    Device* other = addDevice(QStringLiteral("arm"), m_otherSsh->port());
+    const auto first = makeAction();
+    auto second = std::make_unique<OVUpdateRouterOS>(
+        other, QStringLiteral("7.12"), false, QStringLiteral("10"), false, m_vendor->baseUrl());
+
+    auto firstResult = std::make_shared<std::optional<ValidateReturn>>();
+    auto secondResult = std::make_shared<std::optional<ValidateReturn>>();
+    auto firstRun = first->download().then([firstResult](ValidateReturn value) { *firstResult = value; });
+    auto secondRun = second->download().then([secondResult](ValidateReturn value) { *secondResult = value; });
+    QTRY_VERIFY_WITH_TIMEOUT(firstResult->has_value() && secondResult->has_value(), 30000);
+    m_routers->store.deleteDevice(other);
+    QVERIFY(m_routers->store.save());
+
+    QVERIFY2((*firstResult)->success, qPrintable((*firstResult)->message));
+    QVERIFY2((*secondResult)->success, qPrintable((*secondResult)->message));
+    QCOMPARE(m_vendor->requests().size(), 2);
+    QCOMPARE(m_vendor->maxActiveTransfers(), 2);
+    QCOMPARE(readAll(packagePath()), m_package);
+    QCOMPARE(readAll(m_root + QStringLiteral("/7.12/routeros-7.12-arm.npk")), otherPackage);
 }
 
 void TestOVUpdateRouterOS::unreachableServerReportsTheReason()

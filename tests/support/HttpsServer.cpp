@@ -62,6 +62,16 @@ HttpsServer::HttpsServer(const TestCertificates& certificates, QObject* parent)
     connect(&m_server, &QTcpServer::pendingConnectionAvailable, this, &HttpsServer::onConnection);
 }
 
+struct HttpsServer::Transfer
+{
+    QPointer<QSslSocket> socket;
+    HttpReply reply;
+    qsizetype sent = 0;
+    bool holding = false;
+    bool released = false;
+    bool ended = false;
+};
+
 HttpsServer::~HttpsServer()
 {
     for (const auto& socket : m_sockets) {
@@ -167,24 +177,103 @@ void HttpsServer::answer(QSslSocket* socket, const HttpRequestRecord& request)
     }
     QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     out += "Content-Type: " + reply.contentType + "\r\n";
-    out += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
     for (const auto& [name, value] : reply.headers)
         out += name + ": " + value + "\r\n";
-    out += "Connection: keep-alive\r\n\r\n";
-    if (reply.trickleMs <= 0) {
+    switch (reply.framing) {
+    case HttpReply::Framing::contentLength:
+        out += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: keep-alive\r\n\r\n";
+        break;
+    case HttpReply::Framing::chunked:
+        out += "Transfer-Encoding: chunked\r\nConnection: keep-alive\r\n\r\n";
+        break;
+    case HttpReply::Framing::untilClose:
+        out += "Connection: close\r\n\r\n";
+        break;
+    }
+    const bool whole = reply.pieceSize <= 0 && reply.cutAfter < 0 && reply.holdAfter < 0
+        && reply.framing == HttpReply::Framing::contentLength;
+    if (whole) {
         socket->write(out + reply.body);
+        m_bodyBytesSent += reply.body.size();
         return;
     }
     socket->write(out);
-    auto remaining = std::make_shared<QByteArray>(reply.body);
-    auto* timer = new QTimer(socket);
-    connect(timer, &QTimer::timeout, socket, [socket, timer, remaining] {
-        if (remaining->isEmpty()) {
-            timer->stop();
+    auto transfer = std::make_shared<Transfer>();
+    transfer->socket = socket;
+    transfer->reply = reply;
+    m_transfers.append(transfer);
+    m_maxActiveTransfers = std::max(m_maxActiveTransfers, ++m_activeTransfers);
+    connect(socket, &QObject::destroyed, this, [this, transfer] { endTransfer(transfer); });
+    sendPiece(socket, transfer);
+}
+
+void HttpsServer::sendPiece(QSslSocket* socket, const std::shared_ptr<Transfer>& transfer)
+{
+    if (transfer->ended)
+        return;
+    if (!transfer->socket || transfer->socket->state() != QAbstractSocket::ConnectedState) {
+        endTransfer(transfer);
+        return;
+    }
+    const HttpReply& reply = transfer->reply;
+    qsizetype end = reply.body.size();
+    if (reply.cutAfter >= 0)
+        end = std::min(end, reply.cutAfter);
+    const bool mayHold
+        = reply.holdAfter >= 0 && !transfer->released && (reply.cutAfter < 0 || reply.cutAfter > reply.holdAfter);
+    if (mayHold)
+        end = std::min(end, reply.holdAfter);
+    if (transfer->sent >= end) {
+        if (mayHold && !transfer->holding) {
+            transfer->holding = true;
+            ++m_held;
+            emit held();
             return;
         }
-        socket->write(remaining->left(1));
-        remaining->remove(0, 1);
-    });
-    timer->start(reply.trickleMs);
+        const bool cut = reply.cutAfter >= 0 && reply.cutAfter < reply.body.size();
+        if (!cut && reply.framing == HttpReply::Framing::chunked)
+            socket->write("0\r\n\r\n");
+        if (cut || reply.framing == HttpReply::Framing::untilClose)
+            socket->disconnectFromHost();
+        endTransfer(transfer);
+        return;
+    }
+    const qsizetype size = reply.pieceSize > 0 ? std::min(reply.pieceSize, end - transfer->sent) : end - transfer->sent;
+    const QByteArray piece = reply.body.mid(transfer->sent, size);
+    if (reply.framing == HttpReply::Framing::chunked)
+        socket->write(QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n");
+    else
+        socket->write(piece);
+    transfer->sent += size;
+    m_bodyBytesSent += size;
+    QTimer::singleShot(std::max(reply.pieceIntervalMs, 0), Qt::PreciseTimer, socket,
+        [this, socket, transfer] { sendPiece(socket, transfer); });
+}
+
+void HttpsServer::endTransfer(const std::shared_ptr<Transfer>& transfer)
+{
+    if (transfer->ended)
+        return;
+    transfer->ended = true;
+    if (transfer->holding)
+        --m_held;
+    transfer->holding = false;
+    --m_activeTransfers;
+    m_transfers.removeOne(transfer);
+}
+
+void HttpsServer::releaseHeld()
+{
+    const QList<std::shared_ptr<Transfer>> transfers = m_transfers;
+    for (const auto& transfer : transfers) {
+        if (!transfer->holding)
+            continue;
+        transfer->holding = false;
+        transfer->released = true;
+        --m_held;
+        if (transfer->socket)
+            sendPiece(transfer->socket, transfer);
+        else
+            endTransfer(transfer);
+    }
 }
