@@ -67,8 +67,7 @@ public:
     }
 
     // Makes one command fail: an empty reply body over REST (no retry, unlike a dropped
-    // connection), a connection closed before the reply over the API (a "!trap" would still
-    // count as an answer there).
+    // connection), a connection closed before the reply over the API.
     void failCommand(const QString& path)
     {
         rest.script(path, HttpReply {200, {}, "application/json", false, false});
