@@ -80,6 +80,14 @@ void OrvantaApp::showMainWindow()
     m_window->show();
 }
 
+void OrvantaApp::bringToFront()
+{
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
 void OrvantaApp::openSettings()
 {
     if (!m_settingsWindow || !m_settingsWindow->isVisible()) {

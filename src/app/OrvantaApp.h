@@ -35,6 +35,8 @@ public:
     // The settings window while it is open, else null.
     QWidget* settingsWindow() const { return m_settingsWindow; }
     void showMainWindow();
+    // Shows the main window in front of the others (a later start of the application asks so).
+    void bringToFront();
     // Brings an open settings window to the front; otherwise opens a new one, on its first tab
     // and with every pane in its initial state.
     void openSettings();

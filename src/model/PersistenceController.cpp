@@ -4,6 +4,7 @@
 
 #include <QAtomicInt>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSignalBlocker>
 #include <QSqlError>
@@ -141,6 +142,23 @@ QString errorDetails(const QSqlError& error)
     std::abort();
 }
 
+constexpr QFileDevice::Permissions ownerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions ownerOnlyFolder = ownerOnlyFile | QFileDevice::ExeOwner;
+
+// Takes away whatever group and others may do with `path` (a folder when `ownerOnly` lets its owner
+// enter it, else a file); an older start may have left it open.
+void keepPrivate(const QString& path, QFileDevice::Permissions ownerOnly)
+{
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    const QFileInfo info(path);
+    const bool wantFolder = ownerOnly.testFlag(QFileDevice::ExeOwner);
+    // Only taken away: what the user allowed himself (or denied, such as writing) stays.
+    if (info.exists() && info.isDir() == wantFolder && (info.permissions() & others))
+        QFile::setPermissions(path, info.permissions() & owner);
+}
+
 QString uniqueConnectionName()
 {
     static QAtomicInt counter;
@@ -154,6 +172,8 @@ PersistenceController& PersistenceController::shared()
     static PersistenceController* instance = [] {
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         QDir().mkpath(folder);
+        // The folder is the application's own: only its user may look into it, as SSH keeps its keys.
+        keepPrivate(folder, ownerOnlyFolder);
         return new PersistenceController(QDir(folder).filePath(QStringLiteral("Orvanta.sqlite")));
     }();
     return *instance;
@@ -164,6 +184,15 @@ PersistenceController::PersistenceController(const QString& databasePath, QObjec
     , m_path(databasePath)
     , m_connectionName(uniqueConnectionName())
 {
+    // The file holds every router's address, account and enciphered password: it is made, and
+    // kept, readable by its user alone (SQLite gives its journal the same mode).
+    if (!QFileInfo::exists(m_path)) {
+        QFile created(m_path);
+        if (created.open(QIODevice::NewOnly | QIODevice::WriteOnly, ownerOnlyFile))
+            created.close();
+    }
+    keepPrivate(m_path, ownerOnlyFile);
+
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(m_path);
     if (!db.open())
@@ -187,6 +216,13 @@ PersistenceController::PersistenceController(const QString& databasePath, QObjec
         run(QStringLiteral("PRAGMA user_version = %1").arg(schemaVersion));
         run(QStringLiteral("COMMIT"));
     }
+
+    // A store that opens but cannot be written would only fail at the first add, edit or refresh
+    // and lose what the user did: find out now. Rewriting a header field makes SQLite take the
+    // write lock and create its journal, which is what every save needs.
+    run(QStringLiteral("BEGIN IMMEDIATE"));
+    run(QStringLiteral("PRAGMA user_version = %1").arg(schemaVersion));
+    run(QStringLiteral("ROLLBACK"));
 
     query.setForwardOnly(true);
     run(QStringLiteral("SELECT id, %1 FROM Device ORDER BY id").arg(attributeColumns().join(QStringLiteral(", "))));

@@ -89,19 +89,29 @@ AddDeviceView::AddDeviceView(AppState& appState, QWidget* parent)
     columns->addLayout(helpPadding);
     columns->setAlignment(formFrame, Qt::AlignVCenter);
 
+    // The status line hugs its message: as tall as its lines, never wider than the two columns
+    // above it (a long message wraps instead of widening the form).
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("statusLabel"));
     m_status->setTextFormat(Qt::PlainText);
-    m_status->setMinimumHeight(24);
+    m_status->setWordWrap(true);
+    m_status->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_statusWidthLimit = columns->sizeHint().width();
     auto* statusRow = new QHBoxLayout;
     statusRow->setContentsMargins(0, 0, 0, 10);
     statusRow->addStretch(1);
     statusRow->addWidget(m_status);
     statusRow->addStretch(1);
+    // Stands in for the status line while it is empty.
+    m_statusSpace = new QWidget(this);
+    m_statusSpace->setFixedHeight(24);
+    statusRow->addWidget(m_statusSpace);
 
+    // The columns and the status line keep their natural heights; spare height stays below them.
     auto* body = new QVBoxLayout(this);
     body->addLayout(columns);
     body->addLayout(statusRow);
+    body->addStretch(1);
 
     connect(m_state, &DeviceFormState::changed, this, &AddDeviceView::updateHelp);
     connect(&Settings::instance(), &Settings::changed, this, [this](const QString& key) {
@@ -213,9 +223,22 @@ void AddDeviceView::updateStatus()
         colour = QStringLiteral("green");
     }
     m_status->setText(text);
-    m_status->setStyleSheet(colour.isEmpty()
-            ? QStringLiteral("QLabel { border: none; padding: 5px; }")
-            : QStringLiteral("QLabel { border: 1px solid %1; border-radius: 8px; padding: 5px; }").arg(colour));
+    if (!text.isEmpty()) {
+        m_status->setStyleSheet(
+            QStringLiteral("QLabel { border: 1px solid %1; border-radius: 8px; padding: 5px; }").arg(colour));
+        // As wide as the text on one line (the label's own guess would wrap even a short text),
+        // up to the columns' width; the height follows from the lines at that width.
+        m_status->ensurePolished();
+        m_status->setMinimumSize(0, 0);
+        m_status->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        m_status->setWordWrap(false);
+        const int natural = m_status->sizeHint().width();
+        m_status->setWordWrap(true);
+        const int width = qMin(natural, m_statusWidthLimit);
+        m_status->setFixedSize(width, m_status->heightForWidth(width));
+    }
+    m_status->setVisible(!text.isEmpty());
+    m_statusSpace->setVisible(text.isEmpty());
 }
 
 void AddDeviceView::updateHelp()

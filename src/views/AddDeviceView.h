@@ -55,5 +55,7 @@ private:
 
     QLabel* m_helpMethod = nullptr;
     QLabel* m_status = nullptr;
+    QWidget* m_statusSpace = nullptr;
+    int m_statusWidthLimit = 0;
     DeviceFormColumn* m_form = nullptr;
 };

@@ -144,7 +144,7 @@ void DeviceViewInfo::redraw()
         box->setObjectName("statusErrorMessage");
         box->refresh();
         m_statusWidget = box;
-        m_statusLayout->addWidget(box);
+        m_statusLayout->addWidget(box, 0, Qt::AlignHCenter);
         return;
     }
     case Status::Refreshing:
@@ -166,7 +166,7 @@ void DeviceViewInfo::redraw()
     auto* box = new OVMessageInfo(text);
     box->setObjectName("statusInfoMessage");
     m_statusWidget = box;
-    m_statusLayout->addWidget(box);
+    m_statusLayout->addWidget(box, 0, Qt::AlignHCenter);
 }
 
 QString DeviceViewInfo::statusText() const

@@ -141,6 +141,8 @@ void TestContentView::clickDevice(ContentView& view, const Device* device)
 // The health lines the detail pane shows now (a pane being replaced is hidden at once).
 QStringList TestContentView::shownHealth(ContentView& view)
 {
+    // What a person sees once the window has drawn again.
+    QCoreApplication::processEvents();
     QStringList lines;
     for (QLabel* label : view.findChildren<QLabel*>("healthTextLabel")) {
         if (label->isVisibleTo(&view))
@@ -151,6 +153,7 @@ QStringList TestContentView::shownHealth(ContentView& view)
 
 OVButton* TestContentView::shownButton(ContentView& view, const char* name)
 {
+    QCoreApplication::processEvents();
     for (OVButton* button : view.findChildren<OVButton*>(QString::fromLatin1(name))) {
         if (button->isVisibleTo(&view))
             return button;

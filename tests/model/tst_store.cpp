@@ -15,6 +15,9 @@
 #include <QTest>
 #include <QTimeZone>
 
+#include <cstdio>
+#include <unistd.h>
+
 #include <memory>
 
 namespace {
@@ -109,6 +112,13 @@ void compareEveryAttribute(const Device& a, const Device& b)
 }
 
 const char* childEnv = "ORVANTA_STORE_CHILD";
+
+struct ChildOptions
+{
+    // Run as a user who is not root, so that file modes bind it (the test itself may be root).
+    bool plainUser = false;
+    QString home; // a home of its own instead of the test's
+};
 } // namespace
 
 class TestStore : public QObject
@@ -125,12 +135,21 @@ private:
         bool crashedOrFailed;
         QString outputText;
     };
-    ChildResult runChild(const QString& mode, const QString& file)
+    ChildResult runChild(const QString& mode, const QString& file, const ChildOptions& options = {})
     {
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QLatin1String(childEnv), mode + QLatin1Char('|') + file);
+        if (!options.home.isEmpty())
+            env.insert(QStringLiteral("ORVANTA_TEST_HOME"), options.home);
         child.setProcessEnvironment(env);
+        if (options.plainUser && ::geteuid() == 0) {
+            child.setChildProcessModifier([] {
+                // nobody/nogroup; a failure leaves the child as root and the test then fails.
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(3);
+            });
+        }
         // The test framework logs a fatal message on standard output, a plain program on standard error.
         child.setProcessChannelMode(QProcess::MergedChannels);
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("childProcess")});
@@ -160,6 +179,9 @@ private slots:
             QVERIFY(store.save());
         } else if (mode == QLatin1String("open")) {
             PersistenceController store(file);
+        } else if (mode == QLatin1String("shared")) {
+            std::printf("store:%s\n", qPrintable(PersistenceController::shared().databasePath()));
+            std::fflush(stdout);
         } else if (mode == QLatin1String("saveOrDie")) {
             PersistenceController store(file);
             store.insertDevice()->setAddress(QStringLiteral("refused"));
@@ -441,6 +463,83 @@ private slots:
             PersistenceController store(file);
             QVERIFY(store.devices().isEmpty());
         }
+    }
+
+    void unwritableStoreStopsAtStart()
+    {
+        // A folder and store that the user may read but not write.
+        const QString folder = path(QStringLiteral("readonly"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString file = QDir(folder).filePath(QStringLiteral("Orvanta.sqlite"));
+        {
+            PersistenceController store(file);
+            store.insertDevice()->setAddress(QStringLiteral("kept"));
+            QVERIFY(store.save());
+        }
+        const auto readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        const auto enterable = readable | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+        QVERIFY(QFile::setPermissions(file, readable));
+        QVERIFY(QFile::setPermissions(folder, enterable));
+        const QFileDevice::Permissions topBefore = QFileInfo(m_dir.path()).permissions();
+        QVERIFY(QFile::setPermissions(m_dir.path(), topBefore | QFileDevice::ExeOther | QFileDevice::ExeGroup));
+
+        const ChildResult child = runChild(QStringLiteral("open"), file, {.plainUser = true});
+        QFile::setPermissions(m_dir.path(), topBefore);
+        QFile::setPermissions(folder, enterable | QFileDevice::WriteOwner);
+        QVERIFY(child.crashedOrFailed);
+        QVERIFY2(child.outputText.contains(QStringLiteral("Unresolved error ")), qPrintable(child.outputText));
+        QVERIFY2(child.outputText.contains(QStringLiteral("readonly")), qPrintable(child.outputText));
+
+        // Nothing was lost or changed on the way.
+        QFile::setPermissions(file, readable | QFileDevice::WriteOwner);
+        PersistenceController onDisk(file);
+        QCOMPARE(onDisk.devices().size(), 1);
+        QCOMPARE(onDisk.devices().first()->address(), std::optional<QString>(QStringLiteral("kept")));
+    }
+
+    void storeIsTheUsersAlone()
+    {
+        const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        const auto modeOf = [others](const QString& name) { return QFileInfo(name).permissions() & others; };
+
+        // The first start makes the folder and the file for its user alone.
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        ChildResult child = runChild(QStringLiteral("shared"), QString(), {.home = home.path()});
+        QVERIFY2(!child.crashedOrFailed, qPrintable(child.outputText));
+        const qsizetype at = child.outputText.indexOf(QStringLiteral("store:"));
+        QVERIFY2(at >= 0, qPrintable(child.outputText));
+        const QString file = child.outputText.mid(at + 6).section(QLatin1Char('\n'), 0, 0).trimmed();
+        const QString folder = QFileInfo(file).absolutePath();
+        QVERIFY(QFileInfo(file).isFile());
+        QCOMPARE(modeOf(folder), QFileDevice::Permissions());
+        QCOMPARE(modeOf(file), QFileDevice::Permissions());
+        QVERIFY(QFileInfo(file).permissions().testFlag(QFileDevice::WriteOwner));
+
+        // An older start left both open to everyone: the next start closes them again, and keeps
+        // what the store held.
+        {
+            PersistenceController store(file);
+            store.insertDevice()->setAddress(QStringLiteral("10.0.0.1"));
+            QVERIFY(store.save());
+        }
+        QVERIFY(QFile::setPermissions(
+            file, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QVERIFY(QFile::setPermissions(folder,
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+                | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther));
+        child = runChild(QStringLiteral("shared"), QString(), {.home = home.path()});
+        QVERIFY2(!child.crashedOrFailed, qPrintable(child.outputText));
+        QCOMPARE(modeOf(folder), QFileDevice::Permissions());
+        QCOMPARE(modeOf(file), QFileDevice::Permissions());
+        PersistenceController reopened(file);
+        QCOMPARE(reopened.devices().size(), 1);
+
+        // A store at a path of the caller's choosing is made private as well.
+        const QString chosen = path(QStringLiteral("chosen.sqlite"));
+        PersistenceController store(chosen);
+        QCOMPARE(modeOf(chosen), QFileDevice::Permissions());
     }
 
     void sharedStoreLivesInTheApplicationDataFolder()

@@ -4,6 +4,7 @@
 #include "model/Secrets.h"
 #include "support/FakeApiRouter.h"
 #include "support/FakeRestRouter.h"
+#include "support/HttpsServer.h"
 #include "support/LocalPorts.h"
 #include "support/SshServer.h"
 #include "support/TestMain.h"
@@ -352,6 +353,68 @@ private slots:
         QVERIFY(stored().isEmpty());
         QVERIFY(m_appState->showAddDevice());
         QCOMPARE(find<QLineEdit>("passwordLineEdit")->text(), QStringLiteral("secret"));
+    }
+
+    void statusLineHugsItsMessage()
+    {
+        // The form in a window much taller and wider than it needs.
+        m_view->resize(1100, 700);
+        QTest::qWait(20);
+        auto* form = find<QWidget>("formFrame");
+        auto* help = find<QWidget>("helpFrame");
+        const int formHeight = form->height();
+        const int helpHeight = help->height();
+        QCOMPARE(formHeight, form->sizeHint().height());
+
+        click("addButton");
+        QCOMPARE(status(), QStringLiteral("Please add a hostname"));
+        QTest::qWait(20);
+        auto* line = find<QLabel>("statusLabel");
+        QVERIFY(line->isVisible());
+        const QFontMetrics metrics(line->font());
+        // One line of text, 5 points of padding and the outline: no more.
+        QVERIFY2(line->height() <= metrics.height() + 2 * 5 + 2 + 4, qPrintable(QString::number(line->height())));
+        QVERIFY2(line->width() <= metrics.horizontalAdvance(status()) + 2 * 5 + 2 + 8,
+            qPrintable(QString::number(line->width())));
+        // It stands under the two columns, which keep their own heights.
+        QVERIFY(line->mapTo(m_view, QPoint(0, 0)).y() >= form->mapTo(m_view, QPoint(0, form->height())).y());
+        QCOMPARE(form->height(), formHeight);
+        QCOMPARE(help->height(), helpHeight);
+    }
+
+    void longMessageWrapsWithinTheForm()
+    {
+        SshServer ssh(QStringLiteral("admin"), QStringLiteral("secret"));
+        QVERIFY2(ssh.start(), qPrintable(ssh.errorText()));
+        FakeRestRouter restRouter;
+        QVERIFY(restRouter.listen());
+        const QString reason = QStringLiteral("The routerboard menu is not available to this account because its "
+                                              "group lacks the read policy; ask the administrator of the router");
+        restRouter.script(QStringLiteral("/system/routerboard"),
+            HttpReply {400, QStringLiteral(R"({"error":400,"message":"%1"})").arg(reason).toUtf8()});
+        const int widthBefore = m_view->minimumSizeHint().width();
+        click("restButton");
+        type("addressLineEdit", QStringLiteral("127.0.0.1"));
+        type("portLineEdit", QString::number(restRouter.port()));
+        type("sshPortLineEdit", QString::number(ssh.port()));
+        type("passwordLineEdit", QStringLiteral("secret"));
+        click("addButton");
+        QTRY_VERIFY_WITH_TIMEOUT(!m_view->adding(), NetworkBound);
+        QVERIFY2(status().contains(reason), qPrintable(status()));
+        QTest::qWait(20);
+        m_view->grab().save(QCoreApplication::applicationDirPath() + QStringLiteral("/adddevice-long-message.png"));
+
+        auto* line = find<QLabel>("statusLabel");
+        const QFontMetrics metrics(line->font());
+        QVERIFY(metrics.horizontalAdvance(status()) > m_view->width());
+        // Wrapped over several lines, within the width of the two columns.
+        QVERIFY2(line->height() >= 2 * metrics.height(), qPrintable(QString::number(line->height())));
+        const QRect columns = find<QWidget>("formFrame")->geometry().united(find<QWidget>("helpFrame")->geometry());
+        QVERIFY2(line->width() <= columns.width() + 40,
+            qPrintable(QStringLiteral("%1 > %2").arg(line->width()).arg(columns.width())));
+        QVERIFY2(m_view->minimumSizeHint().width() <= widthBefore,
+            qPrintable(QStringLiteral("%1 > %2").arg(m_view->minimumSizeHint().width()).arg(widthBefore)));
+        QVERIFY(stored().isEmpty());
     }
 
     void cancelClosesAtOnceAndTheAttemptRunsOn()

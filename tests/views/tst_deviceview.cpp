@@ -13,6 +13,8 @@
 #include "views/EditingState.h"
 #include "widgets/AppState.h"
 #include "widgets/OVButton.h"
+#include "widgets/OVMessageError.h"
+#include "widgets/OVMessageInfo.h"
 #include "widgets/Settings.h"
 
 #include <QLabel>
@@ -29,6 +31,7 @@ private slots:
     void statusLineShowsErrorThenFirstBusyFlag_data();
     void statusLineShowsErrorThenFirstBusyFlag();
     void buttonsDisabledWhileAnyFlagIsSet();
+    void statusLineStandsCentredUnderThePanel();
     void failedRebootShowsItsMessageAndEnablesButtons();
     void shutdownEndsWithoutRefresh();
 
@@ -165,22 +168,64 @@ void TestDeviceView::buttonsDisabledWhileAnyFlagIsSet()
     QVERIFY(reboot->isEnabledTo(&info) && shutdown->isEnabledTo(&info));
 }
 
+void TestDeviceView::statusLineStandsCentredUnderThePanel()
+{
+    Device* device = makeDevice(1);
+    DeviceViewInfo info(device, m_state);
+    info.resize(900, 500);
+    info.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&info));
+    auto* panel = info.findChild<QWidget*>("infoPanel");
+    const auto centreOf
+        = [&info](QWidget* widget) { return widget->mapTo(&info, QPoint(0, 0)).x() + widget->width() / 2; };
+
+    device->setRebooting(true);
+    QTRY_VERIFY(info.findChild<OVMessageInfo*>("statusInfoMessage"));
+    auto* busy = info.findChild<OVMessageInfo*>("statusInfoMessage");
+    QTRY_VERIFY(busy->isVisible());
+    QVERIFY(busy->width() < panel->width() / 2);
+    QVERIFY2(qAbs(centreOf(busy) - centreOf(panel)) <= 2,
+        qPrintable(QStringLiteral("%1 vs %2").arg(centreOf(busy)).arg(centreOf(panel))));
+    QVERIFY(busy->mapTo(&info, QPoint(0, 0)).y() >= panel->mapTo(&info, QPoint(0, panel->height())).y());
+
+    device->setError(QStringLiteral("Error during login: "));
+    QTRY_VERIFY(info.findChild<OVMessageError*>("statusErrorMessage"));
+    auto* error = info.findChild<OVMessageError*>("statusErrorMessage");
+    QTRY_VERIFY(error->isVisible());
+    QVERIFY2(qAbs(centreOf(error) - centreOf(panel)) <= 2,
+        qPrintable(QStringLiteral("%1 vs %2").arg(centreOf(error)).arg(centreOf(panel))));
+}
+
 void TestDeviceView::failedRebootShowsItsMessageAndEnablesButtons()
 {
-    // A port nobody listens on: the restart command fails at connect.
+    // A port nobody listens on: the restart command fails at connect, possibly before the click
+    // has even returned. So the test records what the panel shows at every change of the device
+    // and reads the record afterwards, instead of looking at the device right after the click.
     Device* device = makeDevice(LocalPorts::closed());
     device->setError(QStringLiteral("an older message"));
     DeviceViewInfo info(device, m_state);
     info.show();
-    info.findChild<OVButton*>("rebootButton")->click();
-    QVERIFY(device->rebooting());
-    QCOMPARE(device->error(), std::optional<QString>(QString()));
-    QCOMPARE(info.statusText(), QStringLiteral("Restarting device..."));
-    QTRY_VERIFY_WITH_TIMEOUT(!device->rebooting(), 15000);
-    QVERIFY(!device->error().value_or(QString()).isEmpty());
-    QCOMPARE(info.statusText(), device->error().value());
+    auto* reboot = info.findChild<OVButton*>("rebootButton");
+    QStringList shown;
+    connect(device, &Device::changed, &info, [&] {
+        const QString now
+            = info.statusText() + (reboot->isEnabledTo(&info) ? QString() : QStringLiteral(" [no buttons]"));
+        if (shown.isEmpty() || shown.last() != now)
+            shown << now;
+    });
+    reboot->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!device->rebooting() && !device->error().value_or(QString()).isEmpty(), 15000);
+
+    const QString message = device->error().value();
+    QCOMPARE(info.statusText(), message);
+    QVERIFY(reboot->isEnabledTo(&info));
     QVERIFY(!device->refreshing());
-    QVERIFY(info.findChild<OVButton*>("rebootButton")->isEnabledTo(&info));
+    // The old message went first, then the restart showed with the buttons off, then its failure.
+    QVERIFY2(!shown.isEmpty() && shown.first().isEmpty(), qPrintable(shown.join(" | ")));
+    const qsizetype restarting = shown.indexOf(QStringLiteral("Restarting device... [no buttons]"));
+    QVERIFY2(restarting >= 0, qPrintable(shown.join(" | ")));
+    QCOMPARE(shown.last(), message);
+    QVERIFY(!shown.mid(0, restarting).contains(message));
 }
 
 void TestDeviceView::shutdownEndsWithoutRefresh()
