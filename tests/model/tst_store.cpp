@@ -483,7 +483,7 @@ private slots:
         const QFileDevice::Permissions topBefore = QFileInfo(m_dir.path()).permissions();
         QVERIFY(QFile::setPermissions(m_dir.path(), topBefore | QFileDevice::ExeOther | QFileDevice::ExeGroup));
 
-        const ChildResult child = runChild(QStringLiteral("open"), file, {.plainUser = true});
+        const ChildResult child = runChild(QStringLiteral("open"), file, {.plainUser = true, .home = {}});
         QFile::setPermissions(m_dir.path(), topBefore);
         QFile::setPermissions(folder, enterable | QFileDevice::WriteOwner);
         QVERIFY(child.crashedOrFailed);
