@@ -276,6 +276,10 @@ bool DeviceRow::helpEvent(
 
 bool DeviceRow::eventFilter(QObject* watched, QEvent* event)
 {
+    // While the view is being destroyed its viewport still sends events here, but the view is no
+    // longer a view (its type says so): nothing of it may be touched then.
+    if (!qobject_cast<QAbstractItemView*>(parent()))
+        return false;
     if (watched == m_view->viewport()) {
         switch (event->type()) {
         case QEvent::MouseMove:
