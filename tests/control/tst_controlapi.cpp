@@ -23,6 +23,14 @@
 
 namespace {
 
+// The same case over plain TCP and over TLS.
+void addTransportRows()
+{
+    QTest::addColumn<bool>("tls");
+    QTest::newRow("plain") << false;
+    QTest::newRow("TLS") << true;
+}
+
 struct Call
 {
     QString username = QStringLiteral("admin");
@@ -315,9 +323,7 @@ void TestControlAPI::trapFailsWithTheRoutersWords()
 
 void TestControlAPI::healthTrapIsNoReadings_data()
 {
-    QTest::addColumn<bool>("tls");
-    QTest::newRow("plain") << false;
-    QTest::newRow("TLS") << true;
+    addTransportRows();
 }
 
 void TestControlAPI::healthTrapIsNoReadings()
@@ -337,7 +343,7 @@ void TestControlAPI::healthTrapIsNoReadings()
 
 void TestControlAPI::refreshSucceedsWhenHealthTraps_data()
 {
-    healthTrapIsNoReadings_data();
+    addTransportRows();
 }
 
 void TestControlAPI::refreshSucceedsWhenHealthTraps()
@@ -425,9 +431,7 @@ void TestControlAPI::rowWordNotUtf8IsSkipped()
 
 void TestControlAPI::closedTlsSessionEndsTheCallAtOnce_data()
 {
-    QTest::addColumn<bool>("tls");
-    QTest::newRow("plain") << false;
-    QTest::newRow("TLS") << true;
+    addTransportRows();
 }
 
 void TestControlAPI::closedTlsSessionEndsTheCallAtOnce()
