@@ -17,11 +17,6 @@ cmake --build "$build" -j "$(nproc)"
 # Keep the reason next to each entry.
 excluded=""
 
-sandbox="$(mktemp -d)"
-trap 'rm -rf "$sandbox"' EXIT
-mkdir -p "$sandbox/home" "$sandbox/config" "$sandbox/data" "$sandbox/cache" "$sandbox/runtime"
-chmod 700 "$sandbox/runtime"
-
 # halt_on_error and -fno-sanitize-recover make the first finding end the test with a failure;
 # leaks are reported when each test executable exits.
 asan="detect_leaks=1:halt_on_error=1:abort_on_error=0:check_initialization_order=1:strict_init_order=1"
@@ -32,9 +27,5 @@ lsan="suppressions=$supp/lsan.supp:print_suppressions=0"
 exclude_args=()
 if [ -n "$excluded" ]; then exclude_args=(-E "$excluded"); fi
 
-env -i PATH="$PATH" LANG=C.UTF-8 HOME="$sandbox/home" \
-    XDG_CONFIG_HOME="$sandbox/config" XDG_DATA_HOME="$sandbox/data" XDG_CACHE_HOME="$sandbox/cache" \
-    XDG_RUNTIME_DIR="$sandbox/runtime" CTEST_OUTPUT_ON_FAILURE=1 \
-    ASAN_OPTIONS="$asan" UBSAN_OPTIONS="$ubsan" LSAN_OPTIONS="$lsan" \
-    dbus-run-session -- bash "$root/scripts/with-keyring.sh" \
+bash "$root/scripts/with-sandbox.sh" ASAN_OPTIONS="$asan" UBSAN_OPTIONS="$ubsan" LSAN_OPTIONS="$lsan" -- \
     ctest --test-dir "$build" --output-on-failure -j "${ORVANTA_TEST_JOBS:-4}" "${exclude_args[@]}" "$@"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Orvanta with its tests and runs every test.
-# The tests run inside a private D-Bus session with a throwaway, unlocked keyring and a
+# Installs what is missing, builds Orvanta with its tests and runs every test, then runs them all
+# again under the sanitizers (test-sanitizers.sh). The tests run inside a private D-Bus session with a throwaway, unlocked keyring and a
 # temporary HOME, so the keychain under test is real and never the user's own.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -17,13 +17,11 @@ cmake -S "$root" -B "$fuzz_build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DORVANT
 cmake --build "$fuzz_build" -j "$(nproc)" --target fuzz_sentence
 "$fuzz_build/fuzz/fuzz_sentence" "$root"/fuzz/corpus/sentence/*
 
-sandbox="$(mktemp -d)"
-trap 'rm -rf "$sandbox"' EXIT
-mkdir -p "$sandbox/home" "$sandbox/config" "$sandbox/data" "$sandbox/cache" "$sandbox/runtime"
-chmod 700 "$sandbox/runtime"
-
-env -i PATH="$PATH" LANG=C.UTF-8 HOME="$sandbox/home" \
-    XDG_CONFIG_HOME="$sandbox/config" XDG_DATA_HOME="$sandbox/data" XDG_CACHE_HOME="$sandbox/cache" \
-    XDG_RUNTIME_DIR="$sandbox/runtime" CTEST_OUTPUT_ON_FAILURE=1 \
-    dbus-run-session -- bash "$root/scripts/with-keyring.sh" \
+bash "$root/scripts/with-sandbox.sh" -- \
     ctest --test-dir "$build" --output-on-failure -j "${ORVANTA_TEST_JOBS:-4}" "$@"
+
+# Every test once more under AddressSanitizer and UndefinedBehaviorSanitizer (ORVANTA_SANITIZERS=0
+# skips this while working on one test).
+if [ "${ORVANTA_SANITIZERS:-1}" != 0 ]; then
+    bash "$root/scripts/test-sanitizers.sh" "$@"
+fi
