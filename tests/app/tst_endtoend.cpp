@@ -10,6 +10,7 @@
 #include "support/FakeApiRouter.h"
 #include "support/HttpsServer.h"
 #include "support/RouterData.h"
+#include "support/ShownWidgets.h"
 #include "support/SshServer.h"
 #include "support/TestCertificates.h"
 #include "support/TestMain.h"
@@ -39,15 +40,20 @@ private slots:
     void wholeRoad();
 
 private:
-    void screenshot(QWidget* window, const QString& name);
+    // Keeps a picture of the window and returns what a person would see wrong in it: a control cut off,
+    // squeezed, overlapping or with its text not drawn, or one of the `expected` texts missing.
+    static QString screenshot(QWidget* window, const QString& name, const QStringList& expected);
     static QStringList shownTexts(QWidget* root);
 };
 
-void TestEndToEnd::screenshot(QWidget* window, const QString& name)
+QString TestEndToEnd::screenshot(QWidget* window, const QString& name, const QStringList& expected)
 {
-    const QString dir = QCoreApplication::applicationDirPath() + "/screenshots";
-    QDir().mkpath(dir);
-    QVERIFY(window->grab().save(dir + "/endtoend-" + name + ".png"));
+    QDir().mkpath(QCoreApplication::applicationDirPath() + "/screenshots");
+    const ShownWidgets shown(window);
+    if (!shown.save("screenshots/endtoend-" + name + ".png"))
+        return name + ": the picture could not be saved";
+    const QString problems = shown.problems(expected);
+    return problems.isEmpty() ? QString() : name + ":\n" + problems + "\nshown: " + shown.texts().join(" | ");
 }
 
 QStringList TestEndToEnd::shownTexts(QWidget* root)
@@ -104,7 +110,11 @@ void TestEndToEnd::wholeRoad()
 
     // The toolbar looks the latest release up as soon as it is shown.
     QTRY_COMPARE_WITH_TIMEOUT(app->state().currentRouterOS(), QStringLiteral("7.13"), 10000);
-    screenshot(window, "1-empty");
+    {
+        const QString problems
+            = screenshot(window, "1-empty", {"Current RouterOS: 7.13", "Please add or select a device"});
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    }
 
     // Add the device through the form, with its account tested over SFTP and the API.
     QTest::mouseClick(window->findChild<QAbstractButton*>("addDeviceButton"), Qt::LeftButton);
@@ -124,7 +134,12 @@ void TestEndToEnd::wholeRoad()
     auto* sshPort = form->findChild<QLineEdit*>("sshPortLineEdit");
     sshPort->clear();
     QTest::keyClicks(sshPort, QString::number(ssh.port()));
-    screenshot(window, "2-add-form");
+    {
+        const QString problems = screenshot(window, "2-add-form",
+            {"Add Device", "Hostname", "Username", "Password", "Control Method", "API Port", "SSH Port", "Cancel",
+                "Add", "Help"});
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    }
     form->findChild<OVButton*>("addButton")->click();
     QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<ContentView*>(window->centralWidget()), 30000);
 
@@ -154,7 +169,12 @@ void TestEndToEnd::wholeRoad()
     QVERIFY2(texts.contains("Update to 7.13"), qPrintable(texts.join(" | ")));
     QVERIFY2(texts.contains("CPU temperature: 45 C"), qPrintable(texts.join(" | ")));
     QVERIFY(view->findChild<DeviceViewInfoCharts*>()->isVisible());
-    screenshot(window, "3-refreshed");
+    {
+        const QString problems = screenshot(window, "3-refreshed",
+            {"Current RouterOS: 7.13", "Edit Configuration", "127.0.0.1", "RB5009UG+S+", "RouterOS:", "7.12",
+                "CPU temperature: 45 C", "Refresh", "Reboot", "Shutdown"});
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    }
 
     // Restart: the router is asked to reboot, answers again, and a refresh follows.
     const QDateTime refreshedAt = device->lastupdated().value();
@@ -164,13 +184,21 @@ void TestEndToEnd::wholeRoad()
     QVERIFY(device->rebooting());
     QCOMPARE(view->findChild<DeviceViewInfo*>()->statusText(), QStringLiteral("Restarting device..."));
     QVERIFY(!reboot->isEnabledTo(window));
-    screenshot(window, "4-rebooting");
+    {
+        const QString problems
+            = screenshot(window, "4-rebooting", {"127.0.0.1", "RB5009UG+S+", "Refresh", "Reboot", "Shutdown"});
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    }
     QTRY_VERIFY_WITH_TIMEOUT(!device->rebooting(), 30000);
     QVERIFY(router.receivedWords().contains("/system/reboot"));
     QTRY_VERIFY_WITH_TIMEOUT(!device->refreshing() && device->lastupdated() > refreshedAt, 20000);
     QCOMPARE(device->error(), std::optional<QString>(QString()));
     QVERIFY(reboot->isEnabledTo(window));
-    screenshot(window, "5-rebooted");
+    {
+        const QString problems = screenshot(window, "5-rebooted",
+            {"127.0.0.1", "RB5009UG+S+", "7.12", "CPU temperature: 45 C", "Refresh", "Reboot", "Shutdown"});
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    }
 
     // Delete it from its row.
     const QPoint overRow = list->visualRect(row).topLeft() + QPoint(5, 5);
@@ -182,7 +210,10 @@ void TestEndToEnd::wholeRoad()
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, deleteButton.center());
     QTRY_VERIFY(store.devices().isEmpty());
     QTRY_VERIFY(!device);
-    screenshot(window, "6-deleted");
+    {
+        const QString problems = screenshot(window, "6-deleted", {"Please add or select a device"});
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    }
 
     // A device left busy by a process that ended: the next start repairs it.
     Device* stale = store.insertDevice();
@@ -207,7 +238,10 @@ void TestEndToEnd::wholeRoad()
     PersistenceController onDisk(storePath);
     QVERIFY(!onDisk.devices().first()->isBusy());
     QVERIFY(onDisk.devices().first()->ssl());
-    screenshot(app->mainWindow(), "7-restarted");
+    {
+        const QString problems = screenshot(app->mainWindow(), "7-restarted", {"Please add or select a device"});
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    }
 }
 
 ORVANTA_WIDGET_TEST_MAIN(TestEndToEnd)

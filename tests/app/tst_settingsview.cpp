@@ -12,10 +12,10 @@
 #include "widgets/Settings.h"
 
 #include "support/HttpsServer.h"
+#include "support/ShownWidgets.h"
 #include "support/TestCertificates.h"
 #include "support/TestMain.h"
 
-#include <QAbstractButton>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -24,14 +24,11 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPixmap>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
-
-#include <cstdlib>
 
 namespace {
 constexpr int Wait = 5000;
@@ -382,78 +379,14 @@ void TestSettingsView::screenshots()
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QCOMPARE(view.tabs()->count(), texts.size());
-    const QDir out(QCoreApplication::applicationDirPath());
     for (int i = 0; i < view.tabs()->count(); ++i) {
         view.tabs()->setCurrentIndex(i);
         QWidget* pane = view.tabs()->currentWidget();
         QVERIFY(pane->isVisible());
-        const QRect paneRect(pane->mapTo(&view, QPoint()), pane->size());
-        QVERIFY(view.rect().contains(paneRect));
-        const QString name = QStringLiteral("settings-%1.png").arg(view.tabs()->tabText(i).toLower());
-        const QPixmap picture = view.grab();
-        QVERIFY(picture.save(out.filePath(name)));
-        const QImage image = picture.toImage();
-
-        QStringList shown;
-        QList<QPair<QWidget*, QRect>> placed;
-        for (QWidget* widget : pane->findChildren<QWidget*>()) {
-            auto* label = qobject_cast<QLabel*>(widget);
-            auto* button = qobject_cast<OVButton*>(widget);
-            const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget)
-                || qobject_cast<QLineEdit*>(widget);
-            if (!widget->isVisible() || (!label && !button && !control))
-                continue;
-            const QString what = widget->metaObject()->className()
-                + QStringLiteral(" \"%1\" on %2")
-                      .arg(label       ? label->text()
-                              : button ? button->text()
-                                       : widget->objectName(),
-                          view.tabs()->tabText(i));
-            // Whole within the pane and the window.
-            const QRect rect(widget->mapTo(&view, QPoint()), widget->size());
-            QVERIFY2(paneRect.contains(rect), qPrintable(what + " is cut off"));
-            // Not squeezed below what it needs: a text shows whole, wrapped ones on every line.
-            if (label && label->wordWrap()) {
-                QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(what + " is clipped"));
-            } else if (label) {
-                const int advance = QFontMetrics(label->font()).horizontalAdvance(label->text());
-                QVERIFY2(advance <= label->contentsRect().width(), qPrintable(what + " is clipped"));
-            } else {
-                const QSize needs = button ? widget->sizeHint() : widget->minimumSizeHint();
-                QVERIFY2(widget->width() >= needs.width() && widget->height() >= needs.height(),
-                    qPrintable(what + " is squeezed"));
-            }
-            for (const auto& [other, otherRect] : placed)
-                QVERIFY2(!otherRect.intersects(rect), qPrintable(what + " overlaps " + other->objectName()));
-            placed.append({widget, rect});
-            // A label's text is really drawn where the label stands.
-            if (label && !label->text().isEmpty()) {
-                // Pixels nearer the text colour than the background's.
-                const QColor ink = label->palette().color(QPalette::WindowText);
-                const QColor paper = label->palette().color(QPalette::Window);
-                const auto distance = [](const QColor& a, const QColor& b) {
-                    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green())
-                        + std::abs(a.blue() - b.blue());
-                };
-                const QRect area
-                    = QRect(rect.topLeft() * image.devicePixelRatio(), rect.size() * image.devicePixelRatio())
-                          .intersected(image.rect());
-                int inked = 0;
-                for (int y = area.top(); y <= area.bottom(); ++y) {
-                    for (int x = area.left(); x <= area.right(); ++x) {
-                        const QColor c = image.pixelColor(x, y);
-                        inked += distance(c, ink) < distance(c, paper);
-                    }
-                }
-                QVERIFY2(inked >= label->text().size(), qPrintable(what + " shows no text"));
-            }
-            if (label)
-                shown << label->text();
-            if (button)
-                shown << button->text();
-        }
-        for (const QString& text : texts.at(i))
-            QVERIFY2(shown.contains(text), qPrintable(text + " is not shown on " + view.tabs()->tabText(i)));
+        const ShownWidgets shown(&view, pane);
+        QVERIFY(shown.save(QStringLiteral("settings-%1.png").arg(view.tabs()->tabText(i).toLower())));
+        const QString problems = shown.problems(texts.at(i));
+        QVERIFY2(problems.isEmpty(), qPrintable(view.tabs()->tabText(i) + QStringLiteral(":\n") + problems));
     }
 }
 

@@ -6,6 +6,7 @@
 #include "support/FakeRestRouter.h"
 #include "support/HttpsServer.h"
 #include "support/LocalPorts.h"
+#include "support/ShownWidgets.h"
 #include "support/SshServer.h"
 #include "support/TestMain.h"
 #include "support/WidgetInput.h"
@@ -111,7 +112,12 @@ private slots:
         QCOMPARE(find<QLabel>("portLabel")->text(), QStringLiteral("API-SSL Port"));
         QVERIFY(find<QLabel>("helpMethodLabel")->text().startsWith(QStringLiteral("API functionality")));
         QCOMPARE(status(), QString());
-        m_view->grab().save(QCoreApplication::applicationDirPath() + QStringLiteral("/adddeviceview.png"));
+        // The form and its help as a person sees them: whole, apart and drawn.
+        const ShownWidgets form(m_view);
+        QVERIFY(form.save(QStringLiteral("adddeviceview.png")));
+        const QString problems = form.problems({"Add Device", "Hostname", "Username", "Password", "Control Method",
+            "API-SSL Port", "SSH Port", "Cancel", "Add", "Help", find<QLabel>("helpMethodLabel")->text()});
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
 
         click("restButton");
         QVERIFY(find<QLabel>("helpMethodLabel")->text().startsWith(QStringLiteral("The REST API")));
@@ -402,7 +408,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_view->adding(), NetworkBound);
         QVERIFY2(status().contains(reason), qPrintable(status()));
         QTest::qWait(20);
-        m_view->grab().save(QCoreApplication::applicationDirPath() + QStringLiteral("/adddevice-long-message.png"));
+        // The long message shows whole, with the form and its buttons still whole beside it.
+        const ShownWidgets form(m_view);
+        QVERIFY(form.save(QStringLiteral("adddevice-long-message.png")));
+        const QString problems = form.problems({status(), "Add Device", "Cancel", "Add", "Help"});
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
 
         auto* line = find<QLabel>("statusLabel");
         const QFontMetrics metrics(line->font());

@@ -4,6 +4,7 @@
 #include "model/Secrets.h"
 #include "support/FakeApiRouter.h"
 #include "support/LocalPorts.h"
+#include "support/ShownWidgets.h"
 #include "support/SshServer.h"
 #include "support/TestMain.h"
 #include "support/WidgetInput.h"
@@ -177,8 +178,18 @@ private slots:
         m_device->setCpuCount(QStringLiteral("4"));
         QCOMPARE(shown("archValueLabel"), QStringLiteral("arm64"));
         QCOMPARE(shown("cpuCountValueLabel"), QStringLiteral("4"));
+
+        // What a person sees: every heading and value whole, apart and drawn, and the edit button.
+        const ShownWidgets summary(m_pane.get(), m_view);
         if (QTest::currentDataTag() == QLatin1String("binary sizes"))
-            m_view->grab().save(QCoreApplication::applicationDirPath() + QStringLiteral("/deviceviewconfig.png"));
+            QVERIFY(summary.save(QStringLiteral("deviceviewconfig.png")));
+        QStringList expected
+            = {"Architecture:", "CPU Cores:", "Hostname:", "Model:", "Total RAM:", "Total Disk:", "Edit Configuration",
+                "10.0.0.1", "arm64", "4", shown("memoryTotalValueLabel"), shown("diskTotalValueLabel")};
+        if (!shown("modelValueLabel").isEmpty())
+            expected << shown("modelValueLabel");
+        const QString problems = summary.problems(expected);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
     }
 
     void drawsNothingWithoutAnAddress()
@@ -251,8 +262,13 @@ private slots:
         // Loading runs no rule: the stored port stays.
         QCOMPARE(find<QLineEdit>("portLineEdit")->text(), QStringLiteral("8000"));
         QCOMPARE(find<QLineEdit>("sshPortLineEdit")->text(), QStringLiteral("2222"));
+        // The form as a person sees it: labels, fields and buttons whole, apart and drawn.
+        const ShownWidgets form(m_pane.get(), m_view);
         if (QTest::currentDataTag() == QLatin1String("REST"))
-            m_view->grab().save(QCoreApplication::applicationDirPath() + QStringLiteral("/deviceviewconfig-edit.png"));
+            QVERIFY(form.save(QStringLiteral("deviceviewconfig-edit.png")));
+        const QString problems = form.problems({"Configuration", "Hostname", "Username", "Password", "Control Method",
+            shown("portLabel"), "SSH Port", "Save", "Cancel"});
+        QVERIFY2(problems.isEmpty(), qPrintable(problems));
 
         // Cancel discards what was typed; the next opening reloads the device.
         type("usernameLineEdit", QStringLiteral("someone"));
