@@ -135,10 +135,11 @@ QString ShownWidgets::problems(const QStringList& expected) const
     return found.join(QLatin1Char('\n'));
 }
 
-QRect ShownWidgets::placeOf(const QWidget* widget) const
+QRect ShownWidgets::placeOf(const QWidget* widget, const QRect& part) const
 {
     const qreal ratio = m_picture.devicePixelRatio();
-    const QRect rect(widget->mapTo(m_window, QPoint()), widget->size());
+    const QRect inside = part.isNull() ? widget->rect() : part.intersected(widget->rect());
+    const QRect rect(widget->mapTo(m_window, inside.topLeft()), inside.size());
     return QRect(rect.topLeft() * ratio, rect.size() * ratio).intersected(m_picture.rect());
 }
 
@@ -153,9 +154,9 @@ int ShownWidgets::pixelsOf(const QWidget* widget, const QColor& colour) const
     return count;
 }
 
-int ShownWidgets::inkOf(const QWidget* widget) const
+int ShownWidgets::inkOf(const QWidget* widget, const QRect& part) const
 {
-    return inkedPixels(m_picture, placeOf(widget));
+    return inkedPixels(m_picture, placeOf(widget, part));
 }
 
 bool ShownWidgets::save(const QString& name) const

@@ -30,13 +30,14 @@ public:
     // How many pixels of `widget`'s place in the picture are within a small distance of `colour`.
     int pixelsOf(const QWidget* widget, const QColor& colour) const;
     // How many pixels of `widget`'s place stand out from its most common colour, its background.
-    int inkOf(const QWidget* widget) const;
+    // With `part`, only that rectangle of the widget (in its own coordinates) is looked at.
+    int inkOf(const QWidget* widget, const QRect& part = {}) const;
 
     // Keeps the picture next to the test binary, under `name`.
     bool save(const QString& name) const;
 
 private:
-    QRect placeOf(const QWidget* widget) const;
+    QRect placeOf(const QWidget* widget, const QRect& part = {}) const;
 
     const QWidget* m_window = nullptr;
     QImage m_picture;

@@ -325,6 +325,9 @@ void TestDeviceViewInfoCharts::unusableScalesStillDraw()
     for (QChartView* chart : {cpu, ram, disk}) {
         QVERIFY(chart->isVisible());
         QVERIFY2(shown.inkOf(chart) > 100, qPrintable(chart->objectName()));
+        // Its caption stands beside the bars.
+        const QRect caption(0, 0, qRound(chart->chart()->plotArea().left()), chart->height());
+        QVERIFY2(shown.inkOf(chart, caption) > 100, qPrintable(chart->objectName()));
     }
     QVERIFY(shown.pixelsOf(cpu, SystemColors::blue()) > 100);
     QVERIFY(shown.pixelsOf(ram, SystemColors::orange()) > 100);

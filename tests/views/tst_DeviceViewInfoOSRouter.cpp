@@ -265,6 +265,9 @@ void TestDeviceViewInfoOSRouter::panelsShowARefreshedDevice()
         auto* chart = window.findChild<QChartView*>(name);
         QVERIFY2(panels.pixelsOf(chart, SystemColors::orange()) > 20, name);
         QVERIFY2(panels.pixelsOf(chart, SystemColors::blue()) > 20, name);
+        // Its caption stands whole beside the bars.
+        const QRect caption(0, 0, qRound(chart->chart()->plotArea().left()), chart->height());
+        QVERIFY2(panels.inkOf(chart, caption) > 100, name);
     }
     QVERIFY(panels.pixelsOf(cpu, SystemColors::blue()) > 4 * panels.pixelsOf(cpu, SystemColors::orange()));
 }
